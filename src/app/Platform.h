@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+/**
+ * Everything that differs between Windows and the rest lives behind these functions; Platform.cpp holds the
+ * only platform check of the core library.
+ */
+namespace gw::platform {
+
+/** The separator used to build and cut paths: a backslash on Windows, a slash elsewhere. */
+char pathSeparator();
+
+/** Text of names stored in songs and catalogues: the host's 8-bit code page (Windows-1252 off Windows) to UTF-8. */
+std::string ansiToUtf8(std::string_view bytes);
+
+/** Opens a file named by a UTF-8 path for reading raw bytes, or returns null. */
+std::FILE* openForReading(const std::string& utf8Path);
+
+} // namespace gw::platform

@@ -1,0 +1,49 @@
+#include "app/Form1.h"
+#include "app/HostSettings.h"
+#include "app/UserDialogs.h"
+#include "cli/CommandLine.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+
+#include <iostream>
+
+namespace {
+// The archive's real address is not built in; give it with --archive-url until it is configured.
+const char* const kDefaultArchiveUrl = "http://machine-archive.invalid/";
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    if (gw::cli::wantsCommandLine(arguments)) {
+        QCoreApplication app(argc, argv);
+        return gw::cli::run(arguments, std::cout, std::cerr);
+    }
+
+    gw::cli::CommonOptions options;
+    QString error;
+    if (!gw::cli::parseWindowOptions(arguments, options, error)) {
+        std::cerr << "gearwarden: " << error.toStdString() << "\nTry 'gearwarden --help'.\n";
+        return 2;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Gearwarden"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0"));
+
+    QtUserDialogs dialogs;
+    Form1::Setup setup;
+    setup.programFolder = options.programFolder;
+    setup.archiveBaseUrl = options.archiveUrl.isEmpty() ? QString::fromLatin1(kDefaultArchiveUrl) : options.archiveUrl;
+    if (!setup.archiveBaseUrl.endsWith(QLatin1Char('/'))) {
+        setup.archiveBaseUrl += QLatin1Char('/');
+    }
+    setup.dialogs = &dialogs;
+    setup.hostSettings = gw::makePlatformHostSettings();
+    Form1 window(setup);
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,124 @@
+#include "download/Inet.h"
+
+#include <QEventLoop>
+
+#include <algorithm>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QUrl>
+
+Inet::Inet(QObject* parent)
+    : QObject(parent)
+    , m_manager(new QNetworkAccessManager(this))
+{
+    // Redirects are followed, but never from https to http.
+    m_manager->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+    m_manager->setTransferTimeout(kTimeoutMs);
+}
+
+Inet::~Inet() { reset(); }
+
+void Inet::reset()
+{
+    if (m_reply) {
+        m_reply->disconnect(this);
+        m_reply->abort();
+        m_reply->deleteLater();
+        m_reply = nullptr;
+    }
+    m_headers.clear();
+    m_body.clear();
+    m_read = 0;
+    m_error.clear();
+}
+
+void Inet::Execute(const QString& url, const QString& method)
+{
+    reset();
+    QNetworkRequest request{QUrl(url)};
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    m_reply = m_manager->sendCustomRequest(request, method.toLatin1());
+    connect(m_reply, &QNetworkReply::readyRead, this, &Inet::onReadyRead);
+    connect(m_reply, &QNetworkReply::finished, this, &Inet::onFinished);
+}
+
+bool Inet::StillExecuting() const { return m_reply != nullptr; }
+
+void Inet::onReadyRead()
+{
+    if (!m_reply) {
+        return;
+    }
+    if (m_body.size() + m_reply->bytesAvailable() > kMaxBody) {
+        m_error = QStringLiteral("the response is larger than %1 bytes").arg(kMaxBody);
+        m_reply->abort();
+        return;
+    }
+    m_body += m_reply->readAll();
+}
+
+void Inet::onFinished()
+{
+    QNetworkReply* reply = m_reply;
+    if (!reply) {
+        return;
+    }
+    onReadyRead();
+    // An HTTP error status still carries a response; only a request that got none leaves no headers.
+    if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
+        m_headers = reply->rawHeaderPairs();
+    }
+    if (reply->error() != QNetworkReply::NoError && m_error.isEmpty()) {
+        m_error = reply->errorString();
+    }
+    if (reply->error() == QNetworkReply::OperationCanceledError ||
+        reply->error() == QNetworkReply::TimeoutError) {
+        m_headers.clear();
+        m_body.clear();
+    }
+    reply->disconnect(this);
+    reply->deleteLater();
+    m_reply = nullptr;
+    emit finished();
+}
+
+QString Inet::GetHeader(const QString& name) const
+{
+    const QByteArray wanted = name.toLatin1();
+    for (const auto& [header, value] : m_headers) {
+        if (header.compare(wanted, Qt::CaseInsensitive) == 0) {
+            return QString::fromLatin1(value);
+        }
+    }
+    return {};
+}
+
+QByteArray Inet::GetChunk(int size, DataType)
+{
+    // Text and bytes alike come back as the bytes received: callers write them to files unchanged.
+    const qsizetype count = std::clamp<qsizetype>(size, 0, m_body.size() - m_read);
+    const QByteArray chunk = m_body.mid(m_read, count);
+    m_read += count;
+    if (m_read == m_body.size()) {
+        m_body.clear();
+        m_read = 0;
+    }
+    return chunk;
+}
+
+void Inet::Cancel()
+{
+    reset();
+    emit finished();
+}
+
+void Inet::waitWhileExecuting()
+{
+    if (!StillExecuting()) {
+        return;
+    }
+    QEventLoop loop;
+    connect(this, &Inet::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+}

@@ -1,0 +1,169 @@
+#include "song/SongScan.h"
+
+#include "app/NumberText.h"
+#include "app/Platform.h"
+
+namespace gw {
+
+namespace {
+
+std::string text(std::string_view bytes) { return platform::ansiToUtf8(bytes); }
+
+/** Turns the reader's steps into the scan's log lines and status texts. */
+class ScanTrace : public SongReadListener
+{
+public:
+    explicit ScanTrace(ScanSink& sink)
+        : m_sink(sink)
+    {
+    }
+
+    void onMagic(std::string_view asRead) override { m_sink.log("BuzzHeader " + text(asRead)); }
+    void onSectionCount(std::int32_t count) override { m_sink.log("Number of sections " + NumberText(count)); }
+    void onDirectoryEntry(const SectionEntry& entry) override
+    {
+        m_sink.log("Header " + text(entry.name));
+        m_sink.log("Offset " + NumberText(entry.offset));
+        m_sink.log("Size " + NumberText(entry.size));
+    }
+    void onSections(const SectionEntry& para, const SectionEntry& mach) override
+    {
+        m_sink.log("ParameterHeader " + text(para.name));
+        if (para.name != "PARA") {
+            m_sink.log("ParameterHeader not found" + text(para.name));
+            return;
+        }
+        m_sink.log("Offset " + NumberText(para.offset));
+        m_sink.log("Size " + NumberText(para.size));
+        m_sink.log("Machine Header " + text(mach.name));
+        m_sink.log("Offset " + NumberText(mach.offset));
+        m_sink.log("Size " + NumberText(mach.size));
+    }
+    void onMachineCount(std::int32_t count) override
+    {
+        m_sink.log("Number of machines " + NumberText(count));
+        m_sink.log("****Scanning PARA Section****");
+    }
+    void onParaMachineStart(std::int32_t index, std::int32_t count) override
+    {
+        m_sink.setStatus("Scanning PARA section for" + NumberText(index) + " of " + NumberText(count) + " machines",
+                         true);
+    }
+    void onParaMachineName(std::string_view name) override { m_sink.log("Machine Name " + text(name)); }
+    void onParaMachineType(std::string_view typeName) override { m_sink.log("Machine Type " + text(typeName)); }
+    void onParaMachineDone(std::int32_t) override { m_sink.paraMachineRead(); }
+    void onParaDone(std::int32_t count) override
+    {
+        m_sink.setStatus("Completed scan of " + NumberText(count) + " machines in PARA section", false);
+    }
+    void onMachStart() override { m_sink.log("****Scanning MACH Section****"); }
+    void onMachMachineStart(std::int32_t index, std::int32_t count) override
+    {
+        m_sink.setStatus("Scanning MACH section for machine " + NumberText(index) + " of " + NumberText(count) +
+                             " machines",
+                         true);
+    }
+    void onMachMachineName(std::string_view name) override { m_sink.log("Machine name is " + text(name)); }
+    void onMachKind(std::uint8_t kindByte) override { m_sink.log("Machine ID " + NumberText(kindByte)); }
+    void onMachDllName(std::string_view dll) override { m_sink.log("Machine DLL name " + text(dll)); }
+    void onMachine(const MachineRef& machine) override { m_sink.addUsed(machine); }
+    void onMachDone(std::int32_t count) override
+    {
+        m_sink.setStatus("Completed scan of " + NumberText(count) + " machines in MACH section", false);
+    }
+
+private:
+    ScanSink& m_sink;
+};
+
+std::string placeText(SongPlace place)
+{
+    switch (place) {
+    case SongPlace::Header:
+        return "header";
+    case SongPlace::Directory:
+        return "section directory";
+    case SongPlace::ParaSection:
+        return "PARA section";
+    case SongPlace::MachSection:
+        return "MACH section";
+    }
+    return "file";
+}
+
+std::string failureMessage(const std::string& path, const SongReadResult& result)
+{
+    switch (result.failure) {
+    case SongFailure::None:
+    case SongFailure::CannotOpen:
+        return {};
+    case SongFailure::MissingHeader:
+        return "File " + path + " is missing Buzz header.  Probably not a buzz file.";
+    case SongFailure::TooManySections:
+        return "File " + path + " number of sections exceeds maximum. Probably not a buzz file.";
+    case SongFailure::NoParaSection:
+        return "File " + path +
+               " does not contain PARA section, which is required by this program.  Probably created with Buzz "
+               "version <1.2";
+    case SongFailure::NoMachSection:
+        return "File " + path + " does not contain MACH section.  Probably a damaged buzz file.";
+    case SongFailure::Truncated:
+        return "File " + path + " ends in the middle of its " + placeText(result.place) +
+               ".  Probably a damaged buzz file.";
+    case SongFailure::CountTooLarge:
+        return "File " + path + " claims" + NumberText(result.count) + " entries in its " + placeText(result.place) +
+               ", more than the file can hold.  Probably a damaged buzz file.";
+    }
+    return {};
+}
+
+ScanOutcome scanInput(const std::string& path, ByteInput* input, ScanSink& sink)
+{
+    sink.setStatus("Scanning bmx for machines used", true);
+    if (path.empty()) {
+        const std::string message = "No file selected from bmx list";
+        sink.showMessage(message);
+        sink.setStatus(message, true);
+        return {{SongFailure::None, SongPlace::Header, 0}, message};
+    }
+    sink.startLog("Scanning " + path);
+    sink.log(pathTail(path));
+    if (!input) {
+        const std::string message = "File " + path + " cannot be opened.  It may have been moved or deleted.";
+        sink.showMessage(message);
+        return {{SongFailure::CannotOpen, SongPlace::Header, 0}, message};
+    }
+    ScanTrace trace(sink);
+    ScanOutcome outcome{readSong(*input, trace), {}};
+    outcome.message = failureMessage(path, outcome.result);
+    if (!outcome.ok()) {
+        sink.showMessage(outcome.message);
+    }
+    return outcome;
+}
+
+} // namespace
+
+std::string pathTail(const std::string& path)
+{
+    const std::size_t cut = path.rfind(platform::pathSeparator());
+    return cut == std::string::npos ? path : path.substr(cut);
+}
+
+ScanOutcome scanSong(const std::string& path, ScanSink& sink)
+{
+    std::FILE* file = path.empty() ? nullptr : platform::openForReading(path);
+    if (!file) {
+        return scanInput(path, nullptr, sink);
+    }
+    ByteInput input(file);
+    return scanInput(path, &input, sink);
+}
+
+ScanOutcome scanSongBytes(const std::string& path, std::span<const std::uint8_t> bytes, ScanSink& sink)
+{
+    ByteInput input(bytes);
+    return scanInput(path, &input, sink);
+}
+
+} // namespace gw

@@ -1,0 +1,193 @@
+#include "app/NumberText.h"
+#include "app/TextCodec.h"
+
+#include <QSet>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdint>
+#include <initializer_list>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+/** A text from its UTF-16 code units. */
+QString codes(std::initializer_list<char16_t> units)
+{
+    QString text;
+    for (const char16_t unit : units) {
+        text += QChar(unit);
+    }
+    return text;
+}
+
+} // namespace
+
+class TestTextCodec : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void numberText_data();
+    void numberText();
+    void windows1252_data();
+    void windows1252();
+    void windows1252IsOneToOne();
+    void listLessPairs_data();
+    void listLessPairs();
+    void listSortKeyFolding_data();
+    void listSortKeyFolding();
+    void listLessSortsShuffledSet();
+};
+
+void TestTextCodec::numberText_data()
+{
+    QTest::addColumn<qint64>("number");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("zero") << qint64(0) << " 0";
+    QTest::newRow("five") << qint64(5) << " 5";
+    QTest::newRow("minus five") << qint64(-5) << "-5";
+    QTest::newRow("ten digits") << qint64(2147483647) << " 2147483647";
+    QTest::newRow("largest") << std::numeric_limits<qint64>::max() << " 9223372036854775807";
+    QTest::newRow("smallest") << std::numeric_limits<qint64>::min() << "-9223372036854775808";
+}
+
+void TestTextCodec::numberText()
+{
+    QFETCH(qint64, number);
+    QFETCH(QString, text);
+    QCOMPARE(QString::fromStdString(gw::NumberText(number)), text);
+}
+
+void TestTextCodec::windows1252_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("empty") << QByteArray() << QString();
+    QTest::newRow("ascii") << QByteArray("Rout 909 (v1.1)") << QString("Rout 909 (v1.1)");
+    QTest::newRow("control and DEL") << QByteArray("\x01\x1f\x7f") << QString::fromUtf8("\x01\x1f\x7f");
+    QTest::newRow("euro") << QByteArray("\x80") << QString(QChar(0x20AC));
+    QTest::newRow("e acute") << QByteArray("\xe9") << QString(QChar(0xE9));
+    QTest::newRow("undefined 81") << QByteArray("\x81") << QString(QChar(0x81));
+    QTest::newRow("undefined 8D 8F 90 9D") << QByteArray("\x8d\x8f\x90\x9d")
+                                         << codes({0x8D, 0x8F, 0x90, 0x9D});
+    QTest::newRow("ellipsis, S caron, trade mark, Y diaeresis")
+        << QByteArray("\x85\x8a\x99\x9f") << codes({0x2026, 0x160, 0x2122, 0x178});
+    QTest::newRow("nbsp and y diaeresis") << QByteArray("\xa0\xff") << codes({0xA0, 0xFF});
+    // A machine name from a real song.
+    QTest::newRow("mixed") << QByteArray("Gur\xfa 2 ") << QString::fromUtf8("Gur\u00fa 2 ");
+}
+
+void TestTextCodec::windows1252()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    const std::string utf8 = gw::windows1252ToUtf8(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+    QCOMPARE(QString::fromUtf8(utf8.data(), qsizetype(utf8.size())), text);
+}
+
+void TestTextCodec::windows1252IsOneToOne()
+{
+    QSet<QString> seen;
+    for (int b = 0; b < 256; ++b) {
+        const char c = static_cast<char>(b);
+        const std::string utf8 = gw::windows1252ToUtf8(std::string_view(&c, 1));
+        const QString text = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+        // Each byte is one character of valid UTF-8, and no two bytes share it.
+        QVERIFY2(text.size() == 1 && text.toUtf8() == QByteArray(utf8.data(), qsizetype(utf8.size())),
+                 qPrintable(QString::number(b, 16)));
+        QVERIFY2(text.at(0) != QChar::ReplacementCharacter, qPrintable(QString::number(b, 16)));
+        if (b < 0x80 || b >= 0xA0) {
+            QCOMPARE(text.at(0).unicode(), char16_t(b));
+        }
+        QVERIFY2(!seen.contains(text), qPrintable(QString::number(b, 16)));
+        seen.insert(text);
+    }
+}
+
+void TestTextCodec::listLessPairs_data()
+{
+    QTest::addColumn<QString>("a");
+    QTest::addColumn<QString>("b");
+
+    // Each row: a sorts strictly before b.
+    QTest::newRow("small before capital") << "alpha" << "Beta";
+    QTest::newRow("capital before small") << "Alpha" << "beta";
+    QTest::newRow("underscore before capital B") << "_x" << "Bx";
+    QTest::newRow("prefix first") << "Kick" << "kick2";
+    QTest::newRow("tie: exact text, capital first") << "ABC" << "abc";
+    QTest::newRow("tie: mixed") << "Foo" << "fOO";
+    QTest::newRow("Latin-1 capital folds") << QString::fromUtf8("\u00e9a") << QString::fromUtf8("\u00c9z");
+    QTest::newRow("Latin-1 after ASCII") << "zzz" << QString::fromUtf8("\u00c4rger");
+    QTest::newRow("Latin-1 tie") << QString::fromUtf8("\u00c9clair") << QString::fromUtf8("\u00e9clair");
+}
+
+void TestTextCodec::listLessPairs()
+{
+    QFETCH(QString, a);
+    QFETCH(QString, b);
+    const std::string ua = a.toStdString();
+    const std::string ub = b.toStdString();
+    QVERIFY(gw::listLess(ua, ub));
+    QVERIFY(!gw::listLess(ub, ua));
+    QVERIFY(!gw::listLess(ua, ua));
+}
+
+void TestTextCodec::listSortKeyFolding_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("key");
+
+    QTest::newRow("ASCII") << "AbZ@[`{" << "abz@[`{";
+    QTest::newRow("A grave .. Thorn") << QString::fromUtf8("\u00c0\u00c9\u00d6\u00d8\u00de")
+                                      << QString::fromUtf8("\u00e0\u00e9\u00f6\u00f8\u00fe");
+    QTest::newRow("multiplication sign and sharp s stay")
+        << QString::fromUtf8("\u00d7\u00df") << QString::fromUtf8("\u00d7\u00df");
+    QTest::newRow("beyond Latin-1 stays") << QString::fromUtf8("\u0100\u0160\u20ac")
+                                          << QString::fromUtf8("\u0100\u0160\u20ac");
+}
+
+void TestTextCodec::listSortKeyFolding()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, key);
+    QCOMPARE(QString::fromStdString(gw::listSortKey(text.toStdString())), key);
+}
+
+void TestTextCodec::listLessSortsShuffledSet()
+{
+    const std::vector<std::string> expected = {
+        "_under", "ALPHA", "Alpha",          "alpha",          "b",
+        "Beta",   "beta",  "eclair",         "Zulu",           "zulu",
+        "\xc3\x84rger",    "\xc3\xa4rger",   "\xc3\x89" "clair", "\xc3\xa9" "clair",
+    };
+    std::vector<std::string> names = expected;
+    std::mt19937 random(20240601);
+    for (int round = 0; round < 20; ++round) {
+        std::shuffle(names.begin(), names.end(), random);
+        std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+            return gw::listLess(a, b);
+        });
+        QCOMPARE(names, expected);
+    }
+    // Strict weak ordering: irreflexive, asymmetric, transitive over every triple.
+    for (const std::string& a : expected) {
+        QVERIFY(!gw::listLess(a, a));
+        for (const std::string& b : expected) {
+            QVERIFY(!(gw::listLess(a, b) && gw::listLess(b, a)));
+            for (const std::string& c : expected) {
+                if (gw::listLess(a, b) && gw::listLess(b, c)) {
+                    QVERIFY(gw::listLess(a, c));
+                }
+            }
+        }
+    }
+}
+
+QTEST_GUILESS_MAIN(TestTextCodec)
+#include "tst_textcodec.moc"

@@ -1,0 +1,33 @@
+#include "RecordingDialogs.h"
+
+UserDialogs::Answer RecordingDialogs::message(QWidget*, const QString& text, const QString& title, Buttons buttons)
+{
+    messages << Shown{text, title, buttons};
+    if (buttons == Buttons::Ok) {
+        return Answer::Ok;
+    }
+    return m_answers.isEmpty() ? Answer::No : m_answers.takeFirst();
+}
+
+QString RecordingDialogs::openFiles(QWidget*, const OpenRequest& request)
+{
+    openRequests << request;
+    return m_openResults.isEmpty() ? QString() : m_openResults.takeFirst();
+}
+
+void RecordingDialogs::reset()
+{
+    messages.clear();
+    openRequests.clear();
+    m_answers.clear();
+    m_openResults.clear();
+}
+
+QStringList RecordingDialogs::messageTexts() const
+{
+    QStringList texts;
+    for (const Shown& shown : messages) {
+        texts << shown.text;
+    }
+    return texts;
+}

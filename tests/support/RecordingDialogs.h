@@ -1,0 +1,36 @@
+#pragma once
+
+#include "app/UserDialogs.h"
+
+#include <QList>
+#include <QStringList>
+
+/** Stands in for the real dialogs in tests: records what was shown and returns scripted answers. */
+class RecordingDialogs : public UserDialogs
+{
+public:
+    struct Shown
+    {
+        QString text;
+        QString title;
+        Buttons buttons;
+    };
+
+    Answer message(QWidget* parent, const QString& text, const QString& title, Buttons buttons) override;
+    QString openFiles(QWidget* parent, const OpenRequest& request) override;
+
+    /** Queues the answer to the next Yes/No question; an unscripted question is answered No. */
+    void setNextAnswer(Answer answer) { m_answers << answer; }
+    /** Queues what the next open dialog returns; an unscripted dialog is cancelled. */
+    void setNextOpenResult(const QString& result) { m_openResults << result; }
+    void reset();
+
+    QList<Shown> messages;
+    QList<OpenRequest> openRequests;
+    /** Texts of the messages shown, in order. */
+    QStringList messageTexts() const;
+
+private:
+    QList<Answer> m_answers;
+    QStringList m_openResults;
+};

@@ -1,0 +1,77 @@
+// Writes the sample songs and the sample host folder under the folder given (the project's samples/).
+#include "SongWriter.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+
+namespace fs = std::filesystem;
+using gw::test::SongWriter;
+
+namespace {
+
+bool write(const SongWriter& song, const fs::path& path)
+{
+    if (!song.writeTo(path.string())) {
+        std::cerr << "cannot write " << path << '\n';
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (argc != 2) {
+        std::cerr << "usage: make_samples SAMPLES_FOLDER\n";
+        return 2;
+    }
+    const fs::path root = argv[1];
+    fs::create_directories(root / "songs");
+    fs::create_directories(root / "broken");
+    fs::create_directories(root / "host" / "gear" / "generators");
+    fs::create_directories(root / "host" / "gear" / "effects");
+
+    // Generators and effects, one installed, one built into the host, the rest missing.
+    SongWriter evening;
+    evening.addSimple("Kick", "Acme Kick", 1)
+        .addSimple("Bass", "Jeskola Bass 3", 1)
+        .addSimple("Pad", "Lunar Pad", 1)
+        .addSimple("Echo", "Acme Delay", 2)
+        .addSimple("Room", "Jeskola Raverb", 0)
+        .addSimple("Crush", "Ember Crusher", 2);
+
+    // Machines that lie in the other kind's gear folder, listed MACH before PARA.
+    SongWriter swapped;
+    swapped.machBeforePara = true;
+    swapped.addSimple("Arp", "Lunar Arp", 1).addSimple("Chorus", "Glass Chorus", 2).addSimple("Kick 2", "Acme Kick", 1);
+
+    // A song whose only machine is the master.
+    SongWriter empty;
+
+    // Written by a host older than the PARA section.
+    SongWriter older;
+    older.withPara = false;
+    older.addSimple("Kick", "Acme Kick", 1);
+
+    // Cut off in the middle of its MACH section.
+    SongWriter cut;
+    cut.addSimple("Lead", "Ember Lead", 1).addSimple("Wah", "Glass Wah", 2);
+    std::vector<std::uint8_t> cutBytes = cut.build();
+    cutBytes.resize(cutBytes.size() - 20);
+
+    bool ok = write(evening, root / "songs" / "evening.bmx") && write(swapped, root / "songs" / "swapped.bmw") &&
+              write(empty, root / "songs" / "master-only.bmx") && write(older, root / "broken" / "older.bmx");
+    std::ofstream cutFile(root / "broken" / "cut-short.bmx", std::ios::binary);
+    cutFile.write(reinterpret_cast<const char*>(cutBytes.data()), static_cast<std::streamsize>(cutBytes.size()));
+    ok = ok && static_cast<bool>(cutFile);
+
+    for (const char* dll : {"Acme Kick.dll", "Glass Chorus.dll"}) {
+        std::ofstream(root / "host" / "gear" / "generators" / dll);
+    }
+    for (const char* dll : {"Acme Delay.dll", "Lunar Arp.dll"}) {
+        std::ofstream(root / "host" / "gear" / "effects" / dll);
+    }
+    return ok ? 0 : 1;
+}
