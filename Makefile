@@ -1,4 +1,5 @@
 # Set-up, build and test in one place. `make run` and `make test` install what is missing on Debian 12 first.
+SHELL := /bin/bash
 
 BUILD_DIR ?= build
 ASAN_BUILD_DIR ?= build-asan
@@ -11,7 +12,11 @@ PACKAGES := cmake make g++ pkg-config qt6-base-dev libzip-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build test run asan test-asan samples format clean
+FUZZ_BUILD_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := fuzz_song fuzz_catalogue fuzz_unzip
+
+.PHONY: install package package-test bench all deps build test run asan test-asan fuzz-build fuzz samples format clean
 
 all: build
 
@@ -58,6 +63,44 @@ asan: deps
 
 test-asan: asan
 	ctest --test-dir $(ASAN_BUILD_DIR) --output-on-failure -j $(JOBS)
+
+# An installed copy under PREFIX (default /usr/local): the program, its catalogue lists, a desktop entry, an icon.
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# A Debian package in $(BUILD_DIR), and a check that it unpacks and runs with the system's libraries only.
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
+
+package-test: package
+	bash .ci/package-test
+
+# Speed figures against their baselines (cat, curl) in the same run.
+bench: build
+	@command -v curl >/dev/null || { echo "Installing curl for the download baseline"; $(SUDO) apt-get update -qq && \
+		DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends curl; }
+	$(BUILD_DIR)/bench/gearwarden_bench
+
+# libFuzzer with clang: each target runs FUZZ_SECONDS on a corpus seeded from fuzz/corpus; findings land in
+# $(FUZZ_BUILD_DIR)/artifacts and fail the run.
+fuzz-build: deps
+	@command -v clang++ >/dev/null && dpkg-query -W -f='$${Status}' libclang-rt-14-dev 2>/dev/null | grep -q "ok installed" || \
+		{ echo "Installing clang and its runtime for libFuzzer"; $(SUDO) apt-get update -qq && \
+		DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends clang libclang-rt-14-dev; }
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGW_FUZZ=ON -DGW_BUILD_TESTS=OFF
+	cmake --build $(FUZZ_BUILD_DIR) -j $(JOBS) --target $(FUZZ_TARGETS)
+
+fuzz: fuzz-build
+	@mkdir -p $(FUZZ_BUILD_DIR)/artifacts
+	@set -e; for t in $(FUZZ_TARGETS); do \
+		corpus=$(FUZZ_BUILD_DIR)/corpus-$$t; mkdir -p $$corpus; \
+		seeds=fuzz/corpus/$$(echo $$t | sed 's/fuzz_//'); \
+		echo "== $$t for $(FUZZ_SECONDS) s"; \
+		QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
+		$(FUZZ_BUILD_DIR)/fuzz/$$t $$corpus $$seeds -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
+			-max_len=65536 -artifact_prefix=$(FUZZ_BUILD_DIR)/artifacts/$$t- -print_final_stats=1 2>&1 | tail -n 12; \
+		test $${PIPESTATUS[0]} -eq 0; \
+	done
 
 # Rewrites the sample songs and host folder with the test song writer.
 samples: build

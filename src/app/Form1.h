@@ -66,6 +66,10 @@ public:
     QString statusText() const;
     /** The scan log as text: every line followed by the line end. */
     QString logText() const;
+    /** Installs a downloaded machine zip into the generators or the effects folder. */
+    void UnzipToGenerators(const QString& zipPath);
+    void UnzipToEffects(const QString& zipPath);
+
     /** The entries of the missing list of a kind, in order. */
     QStringList missingEntries(bool generators) const;
     /**
@@ -137,8 +141,6 @@ private:
     /** Converts a saved page into its list file; false when the page is not there. */
     bool convertPage(const QString& page, const QString& list);
 
-    void UnzipToGenerators(const QString& zipPath);
-    void UnzipToEffects(const QString& zipPath);
     void unzipInto(const QString& zipPath, const QString& destination);
     void moveSelectedDll(QListWidget* listing, const QString& fromFolder, const QString& toFolder,
                          const QString& direction, const QString& presentBox, const QString& presentStatus);

@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 #include "app/HostSettings.h"
+#include "app/ProgramFolder.h"
 #include "app/UserDialogs.h"
 #include "cli/CommandLine.h"
 
@@ -19,7 +20,9 @@ int main(int argc, char* argv[])
     for (int i = 1; i < argc; ++i) {
         arguments << QString::fromLocal8Bit(argv[i]);
     }
+    QCoreApplication::setOrganizationName(QStringLiteral("Gearwarden"));
     if (gw::cli::wantsCommandLine(arguments)) {
+        QCoreApplication::setApplicationName(QStringLiteral("Gearwarden"));
         QCoreApplication app(argc, argv);
         return gw::cli::run(arguments, std::cout, std::cerr);
     }
@@ -30,13 +33,13 @@ int main(int argc, char* argv[])
         std::cerr << "gearwarden: " << error.toStdString() << "\nTry 'gearwarden --help'.\n";
         return 2;
     }
-    QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Gearwarden"));
     QApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QApplication app(argc, argv);
 
     QtUserDialogs dialogs;
     Form1::Setup setup;
-    setup.programFolder = options.programFolder;
+    setup.programFolder = gw::resolveProgramFolder(options.programFolder);
     setup.archiveBaseUrl = options.archiveUrl.isEmpty() ? QString::fromLatin1(kDefaultArchiveUrl) : options.archiveUrl;
     if (!setup.archiveBaseUrl.endsWith(QLatin1Char('/'))) {
         setup.archiveBaseUrl += QLatin1Char('/');

@@ -1,6 +1,7 @@
 #include "cli/CommandLine.h"
 
 #include "app/HostSettings.h"
+#include "app/ProgramFolder.h"
 #include "cli/ScanCommand.h"
 
 #include <QCoreApplication>
@@ -61,15 +62,6 @@ QString helpText()
         "\n"
         "Exit status of scan: 0 nothing missing, 1 machines missing, 2 usage error or a song that could\n"
         "not be read.\n");
-}
-
-QString defaultProgramFolder()
-{
-    QString folder = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
-    if (!folder.endsWith(QDir::separator())) {
-        folder += QDir::separator();
-    }
-    return folder;
 }
 
 bool wantsCommandLine(const QStringList& arguments)
@@ -156,11 +148,7 @@ int run(const QStringList& arguments, std::ostream& out, std::ostream& err)
     if (options.log && options.json) {
         return usageError(err, QStringLiteral("--log and --json cannot be used together"));
     }
-    QString folder = programFolder.isEmpty() ? defaultProgramFolder() : QDir::toNativeSeparators(programFolder);
-    if (!folder.endsWith(QDir::separator())) {
-        folder += QDir::separator();
-    }
-    options.programFolder = folder.toStdString();
+    options.programFolder = resolveProgramFolder(programFolder).toStdString();
     options.hostFolder = hostFolder.isEmpty() ? std::string() : local(hostFolder);
     const std::unique_ptr<HostSettings> settings = makePlatformHostSettings();
     return runScan(options, *settings, out, err);

@@ -29,7 +29,4 @@ bool parseWindowOptions(const QStringList& arguments, CommonOptions& options, QS
 /** The text of --help. */
 QString helpText();
 
-/** The folder holding the executable, with a trailing separator. */
-QString defaultProgramFolder();
-
 } // namespace gw::cli

@@ -68,8 +68,10 @@ QString askPassword()
 
 bool included(const QStringList& include, const QString& name, bool caseSensitive)
 {
-    return include.isEmpty() ||
-           include.contains(name, caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive);
+    // Named entries come from cUnzip::EntryPath, which writes '/' only; the archive may hold '\'.
+    QString path = name;
+    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return include.isEmpty() || include.contains(path, caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive);
 }
 
 /** Turns lone line feeds into carriage return and line feed; previousCR carries a CR from the last chunk. */
@@ -297,6 +299,8 @@ int RunUnzipLibrary(cUnzip& unzip, const Options& options, const QString& zipPat
                 stat.size > 0 ? static_cast<qint32>(std::min<zip_uint64_t>(stat.comp_size * 100 / stat.size, 100))
                               : 0;
             QString displayName = name;
+            // Archives made on Windows may separate folders with '\'; both count, as for extraction.
+            displayName.replace(QLatin1Char('\\'), QLatin1Char('/'));
             displayName.replace(QLatin1Char('/'), QDir::separator());
             const int cut = static_cast<int>(displayName.lastIndexOf(QDir::separator()));
             unzip.AddListedFile(displayName.mid(cut + 1), cut < 0 ? QString() : displayName.left(cut),

@@ -55,12 +55,9 @@ private slots:
     void valueMissing();
     void folderFromSettings_data();
     void folderFromSettings();
-    void settingsFolderMissing_data();
-    void settingsFolderMissing();
     void songFolder_data();
     void songFolder();
     void listDlls();
-    void listDllsOfMissingFolder();
 };
 
 void TestHostDiscovery::keyMissing()
@@ -90,52 +87,34 @@ void TestHostDiscovery::valueMissing()
 
 void TestHostDiscovery::folderFromSettings_data()
 {
-    QTest::addColumn<bool>("trailingSeparator");
-    QTest::newRow("separator added") << false;
-    QTest::newRow("separator kept") << true;
+    QTest::addColumn<QString>("value"); // under a new temporary folder <dir>
+    QTest::addColumn<bool>("exists");
+    QTest::newRow("separator added") << "<dir>" << true;
+    QTest::newRow("separator kept") << "<dir>/" << true;
+    QTest::newRow("nothing there") << "<dir>/Buzz" << false;
+    QTest::newRow("a file") << "<dir>/file" << false;
 }
 
 void TestHostDiscovery::folderFromSettings()
 {
-    QFETCH(bool, trailingSeparator);
-    QTemporaryDir host;
-    QVERIFY(host.isValid());
-    const QString folder = native(host.path() + "/");
-    MemoryHostSettings settings;
-    settings.setValue("BuzzPath", (trailingSeparator ? folder : native(host.path())).toStdString());
-
-    const gw::HostFolder found = gw::findHostFolder(settings, kProgram.toStdString());
-    QCOMPARE(describe(found.notices), QStringList{kFromSettings.arg(folder)});
-    QCOMPARE(QString::fromStdString(found.folder), folder);
-    QVERIFY(found.fromSettings);
-}
-
-void TestHostDiscovery::settingsFolderMissing_data()
-{
-    QTest::addColumn<bool>("isFile"); // the path names a file instead of a folder
-    QTest::newRow("nothing there") << false;
-    QTest::newRow("a file") << true;
-}
-
-void TestHostDiscovery::settingsFolderMissing()
-{
-    QFETCH(bool, isFile);
+    QFETCH(QString, value);
+    QFETCH(bool, exists);
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = native(dir.filePath("Buzz"));
-    if (isFile) {
-        QFile file(dir.filePath("Buzz"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    }
+    QFile file(dir.filePath("file"));
+    QVERIFY(dir.isValid() && file.open(QIODevice::WriteOnly));
+    const QString path = value.replace("<dir>", dir.path());
     MemoryHostSettings settings;
-    settings.setValue("BuzzPath", path.toStdString());
+    settings.setValue("BuzzPath", native(path).toStdString());
 
     const gw::HostFolder found = gw::findHostFolder(settings, kProgram.toStdString());
-    const QString folder = path + separator();
-    QCOMPARE(describe(found.notices), (QStringList{kFromSettings.arg(folder), kNoFolder.arg(folder, kProgram),
-                                                   kTemporary.arg(kProgram)}));
-    QCOMPARE(QString::fromStdString(found.folder), kProgram);
-    QVERIFY(!found.fromSettings);
+    const QString folder = native(path.endsWith('/') ? path : path + "/");
+    QStringList expected = {kFromSettings.arg(folder)};
+    if (!exists) {
+        expected << kNoFolder.arg(folder, kProgram) << kTemporary.arg(kProgram);
+    }
+    QCOMPARE(describe(found.notices), expected);
+    QCOMPARE(QString::fromStdString(found.folder), exists ? folder : kProgram);
+    QCOMPARE(found.fromSettings, exists);
 }
 
 void TestHostDiscovery::songFolder_data()
@@ -187,14 +166,7 @@ void TestHostDiscovery::listDlls()
 
     const std::vector<std::string> names = gw::listDlls(native(dir.path()).toStdString());
     QCOMPARE(names, (std::vector<std::string>{"Alpha.DLL", "Beta.dll", "beta.Dll", "zeta.dll", "\xc3\x89" "cho.dll"}));
-}
-
-void TestHostDiscovery::listDllsOfMissingFolder()
-{
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    QVERIFY(gw::listDlls(native(dir.filePath("gear/generators")).toStdString()).empty());
-    QVERIFY(gw::listDlls("").empty());
+    QVERIFY(gw::listDlls(native(dir.filePath("gear/generators")).toStdString()).empty()); // no such folder
 }
 
 QTEST_GUILESS_MAIN(TestHostDiscovery)

@@ -4,6 +4,7 @@
 
 #include <QTest>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -17,49 +18,38 @@ namespace {
 class RecordingSink : public gw::ScanSink
 {
 public:
-    void setStatus(const std::string& text, bool) override { events << "status: " + QString::fromStdString(text); }
-    void startLog(const std::string& line) override
+    void setStatus(const std::string& text, bool) override { add("status: ", text); }
+    void startLog(const std::string& line) override { add("start: ", line); }
+    void log(const std::string& line) override { add("log: ", line); }
+    void showMessage(const std::string& text) override { add("message: ", text); }
+    // Latin-1 keeps the stored bytes apart from any decoding of them.
+    void addUsed(const gw::MachineRef& m) override
     {
-        logLines = QStringList{QString::fromStdString(line)};
-        events << "start: " + QString::fromStdString(line);
+        events << "used: " + QString::fromLatin1(m.name + "|" + std::to_string(m.kindByte) + "|" + m.dll);
     }
-    void log(const std::string& line) override
+
+    /** The texts of one kind of event, without the kind. */
+    QStringList of(const QString& kind) const
     {
-        logLines << QString::fromStdString(line);
-        events << "log: " + QString::fromStdString(line);
-    }
-    void showMessage(const std::string& text) override
-    {
-        messages << QString::fromStdString(text);
-        events << "message: " + QString::fromStdString(text);
-    }
-    void addUsed(const gw::MachineRef& machine) override
-    {
-        // Latin-1 keeps the stored bytes apart from any decoding of them.
-        used << QString::fromLatin1(machine.name + "|" + std::to_string(machine.kindByte) + "|" + machine.dll);
-        events << "used: " + used.last();
+        QStringList texts;
+        for (const QString& event : events) {
+            if (event.startsWith(kind + ": ")) {
+                texts << event.mid(kind.size() + 2);
+            }
+        }
+        return texts;
     }
 
     QStringList events;
-    QStringList logLines; // the log as the user sees it
-    QStringList messages;
-    QStringList used;
+
+private:
+    void add(const char* kind, const std::string& text) { events << kind + QString::fromStdString(text); }
 };
 
-std::int32_t i32At(const Bytes& bytes, std::size_t offset)
-{
-    return std::int32_t(std::uint32_t(bytes[offset]) | std::uint32_t(bytes[offset + 1]) << 8 |
-                        std::uint32_t(bytes[offset + 2]) << 16 | std::uint32_t(bytes[offset + 3]) << 24);
-}
-
 /** A path with the platform's separators in place of '/'. */
-std::string nativePath(std::string path)
+std::string native(std::string path)
 {
-    for (char& c : path) {
-        if (c == '/') {
-            c = gw::platform::pathSeparator();
-        }
-    }
+    std::replace(path.begin(), path.end(), '/', gw::platform::pathSeparator());
     return path;
 }
 
@@ -78,10 +68,9 @@ private slots:
     void traceOfASmallSong();
     void formatFailures_data();
     void formatFailures();
-    void damagedFileMessage_data();
-    void damagedFileMessage();
+    void damagedSongs_data();
+    void damagedSongs();
     void noPath();
-    void usedInFileOrder();
     void pathTail_data();
     void pathTail();
 };
@@ -89,65 +78,52 @@ private slots:
 void TestSongScan::traceOfASmallSong()
 {
     SongWriter writer;
-    writer.addSimple("Gen", "Gen Dll", 1).addSimple("Eff\xe9", "Eff Dll", 2);
-    const Bytes bytes = writer.build();
-    // The directory is BVER, PARA, MACH; their offsets and sizes are those the writer laid out.
-    const auto number = [&](std::size_t offset) { return QString::number(i32At(bytes, offset)); };
-
-    const std::string path = nativePath("/songs/small.bmx");
+    writer.add({"Gen", "Gen type", 1, "Gen Dll", {}, {}, 0, {}, 0});
+    writer.add({"Eff\xe9", "Eff type", 2, "Eff Dll", {}, {}, 0, {}, 0});
+    writer.add({"Gen", "Gen type", 7, "Gen Dll", {}, {}, 0, {}, 0}); // a repeat is still reported
+    // Sizes: BVER 4; PARA: count 4, master 7 + 7 + 8 + three parameters of 29, then name + type + 8 for each other
+    // machine (21, 22, 21); MACH: 31, then name + kind 1 + DLL + 8 + data size 4 + two counts 4 (29, 30, 29).
     RecordingSink sink;
-    const gw::ScanOutcome outcome = scan(path, bytes, sink);
+    const std::string path = native("/songs/small.bmx");
+    const gw::ScanOutcome outcome = scan(path, writer.build(), sink);
     QVERIFY(outcome.ok());
-    QCOMPARE(outcome.message, std::string());
 
+    const QString e = QString(QChar(0xE9));
     const QStringList expected = {
         "status: Scanning bmx for machines used",
         "start: Scanning " + QString::fromStdString(path),
-        "log: " + QString::fromStdString(nativePath("/small.bmx")),
+        "log: " + QString::fromStdString(native("/small.bmx")),
         "log: BuzzHeader Buzz",
         "log: Number of sections  3",
-        "log: Header BVER",
-        "log: Offset  44",
-        "log: Size  4",
-        "log: Header PARA",
-        "log: Offset  48",
-        "log: Size  " + number(8 + 12 + 8),
-        "log: Header MACH",
-        "log: Offset  " + number(8 + 24 + 4),
-        "log: Size  " + number(8 + 24 + 8),
-        "log: ParameterHeader PARA",
-        "log: Offset  48",
-        "log: Size  " + number(8 + 12 + 8),
-        "log: Machine Header MACH",
-        "log: Offset  " + number(8 + 24 + 4),
-        "log: Size  " + number(8 + 24 + 8),
-        "log: Number of machines  3",
+        "log: Header BVER", "log: Offset  44", "log: Size  4",
+        "log: Header PARA", "log: Offset  48", "log: Size  177",
+        "log: Header MACH", "log: Offset  225", "log: Size  119",
+        "log: ParameterHeader PARA", "log: Offset  48", "log: Size  177",
+        "log: Machine Header MACH", "log: Offset  225", "log: Size  119",
+        "log: Number of machines  4",
         "log: ****Scanning PARA Section****",
-        "status: Scanning PARA section for 1 of  3 machines",
-        "log: Machine Name Master",
-        "log: Machine Type Master",
-        "status: Scanning PARA section for 2 of  3 machines",
-        "log: Machine Name Gen",
-        "log: Machine Type Gen Dll",
-        "status: Scanning PARA section for 3 of  3 machines",
-        "log: Machine Name Eff" + QString(QChar(0xE9)),
-        "log: Machine Type Eff Dll",
-        "status: Completed scan of  3 machines in PARA section",
+        "status: Scanning PARA section for 1 of  4 machines",
+        "log: Machine Name Master", "log: Machine Type Master",
+        "status: Scanning PARA section for 2 of  4 machines",
+        "log: Machine Name Gen", "log: Machine Type Gen type",
+        "status: Scanning PARA section for 3 of  4 machines",
+        "log: Machine Name Eff" + e, "log: Machine Type Eff type",
+        "status: Scanning PARA section for 4 of  4 machines",
+        "log: Machine Name Gen", "log: Machine Type Gen type",
+        "status: Completed scan of  4 machines in PARA section",
         "log: ****Scanning MACH Section****",
-        "status: Scanning MACH section for machine  2 of  3 machines",
-        "log: Machine name is Gen",
-        "log: Machine ID  1",
-        "log: Machine DLL name Gen Dll",
+        "status: Scanning MACH section for machine  2 of  4 machines",
+        "log: Machine name is Gen", "log: Machine ID  1", "log: Machine DLL name Gen Dll",
         "used: Gen|1|Gen Dll",
-        "status: Scanning MACH section for machine  3 of  3 machines",
-        "log: Machine name is Eff" + QString(QChar(0xE9)),
-        "log: Machine ID  2",
-        "log: Machine DLL name Eff Dll",
-        "used: Eff" + QString(QChar(0xE9)) + "|2|Eff Dll", // the byte E9 as stored, not its UTF-8
-        "status: Completed scan of  3 machines in MACH section",
+        "status: Scanning MACH section for machine  3 of  4 machines",
+        "log: Machine name is Eff" + e, "log: Machine ID  2", "log: Machine DLL name Eff Dll",
+        "used: Eff" + e + "|2|Eff Dll", // the byte E9 as stored, not its UTF-8
+        "status: Scanning MACH section for machine  4 of  4 machines",
+        "log: Machine name is Gen", "log: Machine ID  7", "log: Machine DLL name Gen Dll",
+        "used: Gen|7|Gen Dll",
+        "status: Completed scan of  4 machines in MACH section",
     };
     QCOMPARE(sink.events, expected);
-    QVERIFY(sink.messages.isEmpty());
 }
 
 void TestSongScan::formatFailures_data()
@@ -158,11 +134,11 @@ void TestSongScan::formatFailures_data()
 
     QTest::newRow("lower case magic") << QByteArray("magic") << QStringList{"/bad.bmx", "BuzzHeader buzz"}
                                       << "File %1 is missing Buzz header.  Probably not a buzz file.";
-    QTest::newRow("33 sections") << QByteArray("sections")
-                                 << QStringList{"BuzzHeader Buzz", "Number of sections  33"}
+    QTest::newRow("33 sections") << QByteArray("sections") << QStringList{"BuzzHeader Buzz", "Number of sections  33"}
                                  << "File %1 number of sections exceeds maximum. Probably not a buzz file.";
+    // One section: MACH at 8 + 12, holding 31 + "Gen" 4 + kind 1 + "Gen Dll" 8 + 8 + data size 4 + two counts 4.
     QTest::newRow("no PARA") << QByteArray("para")
-                             << QStringList{"Header MACH", "Offset  20", "Size  60",
+                             << QStringList{"Number of sections  1", "Header MACH", "Offset  20", "Size  60",
                                             "ParameterHeader     ", "ParameterHeader not found    "}
                              << "File %1 does not contain PARA section, which is required by this program.  "
                                 "Probably created with Buzz version <1.2";
@@ -175,7 +151,6 @@ void TestSongScan::formatFailures()
     QFETCH(QString, message);
 
     SongWriter writer;
-    // One section: MACH at 8 + 12, holding 31 + "Gen" 4 + kind 1 + "Gen Dll" 8 + 8 + data size 4 + two counts 4.
     writer.add({"Gen", "Gen", 1, "Gen Dll", {}, {}, 0, {}, 0});
     writer.otherSections.clear();
     writer.withPara = change != "para";
@@ -186,83 +161,61 @@ void TestSongScan::formatFailures()
         setI32(bytes, 4, 33);
     }
 
-    const std::string path = nativePath("/songs/bad.bmx");
+    const std::string path = native("/songs/bad.bmx");
     RecordingSink sink;
     const gw::ScanOutcome outcome = scan(path, bytes, sink);
     const QString expected = message.arg(QString::fromStdString(path));
     QCOMPARE(QString::fromStdString(outcome.message), expected);
-    QCOMPARE(sink.messages, QStringList{expected});
-    QVERIFY(sink.used.isEmpty());
-    // The log shows what was read up to the failure, and nothing after it.
-    logTail.replaceInStrings("/", QString(QChar::fromLatin1(gw::platform::pathSeparator())));
-    QCOMPARE(sink.logLines.first(), "Scanning " + QString::fromStdString(path));
-    QCOMPARE(sink.logLines.mid(sink.logLines.size() - logTail.size()), logTail);
+    QCOMPARE(sink.of("message"), QStringList{expected});
+    QVERIFY(sink.of("used").isEmpty());
+    // The log shows what was read up to the failure, and the message comes last.
+    const QStringList log = sink.of("start") + sink.of("log");
+    QCOMPARE(log.first(), "Scanning " + QString::fromStdString(path));
+    QCOMPARE(log.mid(log.size() - logTail.size()), logTail.replaceInStrings("/", QString::fromStdString(native("/"))));
+    QCOMPARE(sink.events.last(), "message: " + expected);
 }
 
-void TestSongScan::damagedFileMessage_data()
+void TestSongScan::damagedSongs_data()
 {
-    QTest::addColumn<int>("cut"); // bytes kept; -1: a huge machine count instead
+    QTest::addColumn<int>("keep"); // bytes kept; -1: all but the last; -2: all, with a huge machine count
     QTest::newRow("cut in the directory") << 20;
-    QTest::newRow("cut in PARA") << 60;
-    QTest::newRow("cut in MACH") << -2;
-    QTest::newRow("huge machine count") << -1;
+    QTest::newRow("cut in PARA") << 150;
+    QTest::newRow("cut in MACH") << -1;
+    QTest::newRow("huge machine count") << -2;
 }
 
-void TestSongScan::damagedFileMessage()
+void TestSongScan::damagedSongs()
 {
-    QFETCH(int, cut);
+    QFETCH(int, keep);
     SongWriter writer;
     writer.addSimple("Gen", "Gen Dll", 1);
     Bytes bytes = writer.build();
-    if (cut == -1) {
-        setI32(bytes, std::size_t(i32At(bytes, 8 + 12 + 4)), 0x7FFFFFFF);
+    if (keep == -2) {
+        setI32(bytes, 48, 0x7FFFFFFF); // PARA follows the 4 bytes of BVER at 44
     } else {
-        bytes.resize(cut < 0 ? bytes.size() - 1 : std::size_t(cut));
+        bytes.resize(keep == -1 ? bytes.size() - 1 : std::size_t(keep));
     }
-    const std::string path = nativePath("/songs/damaged.bmx");
+    const std::string path = native("/songs/damaged.bmx");
     RecordingSink sink;
     const gw::ScanOutcome outcome = scan(path, bytes, sink);
     QVERIFY(!outcome.ok());
-    QCOMPARE(sink.messages.size(), 1);
-    QVERIFY2(sink.messages.first().startsWith("File " + QString::fromStdString(path) + " "),
-             qPrintable(sink.messages.first()));
-    QCOMPARE(sink.messages.first(), QString::fromStdString(outcome.message));
+    QCOMPARE(sink.of("message"), QStringList{QString::fromStdString(outcome.message)});
+    QVERIFY2(outcome.message.starts_with("File " + path + " "), outcome.message.c_str());
 }
 
 void TestSongScan::noPath()
 {
     RecordingSink sink;
     const gw::ScanOutcome outcome = gw::scanSong("", sink);
-    QCOMPARE(QString::fromStdString(outcome.message), "No file selected from bmx list");
-    QCOMPARE(sink.messages, QStringList{"No file selected from bmx list"});
-    QVERIFY(sink.used.isEmpty());
+    QCOMPARE(outcome.message, std::string("No file selected from bmx list"));
+    QCOMPARE(sink.of("message"), QStringList{"No file selected from bmx list"});
 
     // A file that is not there is named in its message too.
     RecordingSink missing;
-    const std::string path = std::string(GW_TEST_DATA) + "/songs/no such song.bmx";
-    QVERIFY(!gw::scanSong(path, missing).ok());
-    QCOMPARE(missing.messages.size(), 1);
-    QVERIFY(missing.messages.first().startsWith("File " + QString::fromStdString(path) + " "));
-}
-
-void TestSongScan::usedInFileOrder()
-{
-    RecordingSink sink;
-    const gw::ScanOutcome outcome = gw::scanSong(GW_TEST_DATA "/songs/MadBrain_Dynamite6_Demo.bmx", sink);
-    QVERIFY(outcome.ok());
-    const QString dynamite = "|1|MadBrain's Dynamite 6";
-    // Every machine, repeats included: keeping each DLL once is the sink's job.
-    const QStringList expected = {
-        "Dynamite6" + dynamite,   "Dynamite62" + dynamite,
-        "Filter2|2|Jeskola Filter 2", "Reverb2|2|Jeskola Reverb 2",
-        "Flanger|2|Jeskola Flanger", "Dynamite63" + dynamite,
-        "Ninja|2|Jeskola NiNjA dElaY", "Dynamite64" + dynamite,
-        "Dynamite65" + dynamite,  "Dynamite66" + dynamite,
-        "Filter22|2|Jeskola Filter 2", "Compressor|2|Geonik's Compressor",
-    };
-    QCOMPARE(sink.used, expected);
-    QCOMPARE(sink.logLines.filter("Machine DLL name ").size(), expected.size());
-    QCOMPARE(sink.events.last(), "status: Completed scan of  13 machines in MACH section");
+    const std::string path = GW_TEST_DATA "/songs/no such song.bmx";
+    const gw::ScanOutcome gone = gw::scanSong(path, missing);
+    QCOMPARE(missing.of("message").size(), 1);
+    QVERIFY2(gone.message.starts_with("File " + path + " "), gone.message.c_str());
 }
 
 void TestSongScan::pathTail_data()
@@ -281,8 +234,7 @@ void TestSongScan::pathTail()
 {
     QFETCH(QString, path);
     QFETCH(QString, tail);
-    QCOMPARE(QString::fromStdString(gw::pathTail(nativePath(path.toStdString()))),
-             QString::fromStdString(nativePath(tail.toStdString())));
+    QCOMPARE(gw::pathTail(native(path.toStdString())), native(tail.toStdString()));
 }
 
 QTEST_GUILESS_MAIN(TestSongScan)

@@ -1,4 +1,5 @@
 // Writes the sample songs and the sample host folder under the folder given (the project's samples/).
+#include "CatalogueWriter.h"
 #include "SongWriter.h"
 
 #include <filesystem>
@@ -66,6 +67,27 @@ int main(int argc, char* argv[])
     std::ofstream cutFile(root / "broken" / "cut-short.bmx", std::ios::binary);
     cutFile.write(reinterpret_cast<const char*>(cutBytes.data()), static_cast<std::streamsize>(cutBytes.size()));
     ok = ok && static_cast<bool>(cutFile);
+
+    // Catalogue lists like the ones the program ships, naming the sample machines.
+    using gw::test::CatalogueMachine;
+    const std::vector<CatalogueMachine> generators = {
+        {"Acme_Kick.zip", "2004-03-01", "Acme", "Acme Kick", "A punchy kick drum", "Generator", "1.2", "Stable"},
+        {"Ember_Lead.zip", "2005-07-19", "Ember", "Ember Lead", "Two-oscillator lead synth", "Generator", "0.9", "Beta"},
+        {"Lunar_Arp.zip", "2003-11-30", "Lunar", "Lunar Arp", "Arpeggiating synth", "Generator", "2.0", "Stable"},
+        {"Lunar_Pad.zip", "2006-01-05", "Lunar", "Lunar Pad", "Slow string pads", "Generator", "1.0", "Stable"},
+    };
+    const std::vector<CatalogueMachine> effects = {
+        {"Acme_Delay.zip", "2004-05-12", "Acme", "Acme Delay", "Stereo delay with feedback", "Effect", "1.1", "Stable"},
+        {"Ember_Crusher.zip", "2005-02-14", "Ember", "Ember Crusher", "Bit crusher", "Effect", "0.3", "Alpha"},
+        {"Glass_Chorus.zip", "2002-09-09", "Glass", "Glass Chorus", "Four-voice chorus", "Effect", "1.0", "Stable"},
+        {"Glass_Wah.zip", "2003-04-22", "Glass", "Glass Wah", "Envelope wah", "Effect", "1.4", "Beta"},
+    };
+    for (const auto& [file, machines] :
+         {std::pair{"allgenerators.txt", generators}, std::pair{"alleffects.txt", effects}}) {
+        std::ofstream out(root / file, std::ios::binary);
+        out << gw::test::catalogueText(machines);
+        ok = ok && static_cast<bool>(out);
+    }
 
     for (const char* dll : {"Acme Kick.dll", "Glass Chorus.dll"}) {
         std::ofstream(root / "host" / "gear" / "generators" / dll);

@@ -1,0 +1,340 @@
+// Speed figures, each against its baseline in the same run: prints "BENCH <name> <value> <unit>" lines.
+#include "CatalogueWriter.h"
+#include "RecordingDialogs.h"
+#include "SongWriter.h"
+
+#include "app/Form1.h"
+#include "app/MemoryHostSettings.h"
+#include "detail/MDIForm1.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSemaphore>
+#include <QFile>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <cstdio>
+#include <fcntl.h>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int kRepetitions = 5;
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double timeMs(const std::function<void()>& work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
+void report(const char* name, double value, const char* unit)
+{
+    std::printf("BENCH %s %.3f %s\n", name, value, unit);
+    std::fflush(stdout);
+}
+
+/** Runs a program with its output thrown away; returns its peak resident size in KiB, or -1. */
+long runQuiet(const QStringList& command)
+{
+    std::vector<QByteArray> bytes;
+    for (const QString& part : command) {
+        bytes.push_back(QFile::encodeName(part));
+    }
+    std::vector<char*> argv;
+    for (QByteArray& part : bytes) {
+        argv.push_back(part.data());
+    }
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        dup2(null, 2);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (pid < 0 || wait4(pid, &status, 0, &usage) < 0) {
+        return -1;
+    }
+    return usage.ru_maxrss;
+}
+
+std::unique_ptr<Form1> makeForm(const QString& folder, RecordingDialogs& dialogs)
+{
+    auto settings = std::make_shared<gw::MemoryHostSettings>();
+    settings->setValue("BuzzPath", (folder + QStringLiteral("/host")).toStdString());
+    QDir(folder).mkpath(QStringLiteral("host"));
+    Form1::Setup setup;
+    setup.programFolder = folder;
+    setup.archiveBaseUrl = QStringLiteral("http://127.0.0.1:1/");
+    setup.dialogs = &dialogs;
+    setup.hostSettings = settings;
+    return std::make_unique<Form1>(setup);
+}
+
+bool writeFile(const QString& path, const std::string& content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) &&
+           file.write(content.data(), static_cast<qint64>(content.size())) == static_cast<qint64>(content.size());
+}
+
+// --- the figures -------------------------------------------------------------------------------------------------
+
+void scanVersusCat(const QString& executable, const QString& songs)
+{
+    QTemporaryDir dir;
+    const QStringList real = QDir(songs).entryList({QStringLiteral("*.bm?")}, QDir::Files, QDir::Name);
+    QStringList files;
+    for (int i = 0; i < 1000; ++i) {
+        const QString target = dir.filePath(QStringLiteral("song%1-").arg(i, 4, 10, QLatin1Char('0')) +
+                                            real.at(i % real.size()));
+        QFile::copy(songs + QLatin1Char('/') + real.at(i % real.size()), target);
+        files << target;
+    }
+    QStringList cat{QStringLiteral("cat")};
+    cat << files;
+    const QStringList scan{executable, QStringLiteral("scan"), QStringLiteral("--host-folder"), dir.path(),
+                           dir.path()};
+    runQuiet(cat); // warm the cache
+    runQuiet(scan);
+    std::vector<double> catMs;
+    std::vector<double> scanMs;
+    for (int r = 0; r < kRepetitions; ++r) {
+        catMs.push_back(timeMs([&] { runQuiet(cat); }));
+        scanMs.push_back(timeMs([&] { runQuiet(scan); }));
+    }
+    report("scan_1000_ms", median(scanMs), "ms");
+    report("cat_1000_ms", median(catMs), "ms");
+    report("scan_ratio_vs_cat", median(scanMs) / median(catMs), "x");
+}
+
+void hostileSongMemory(const QString& executable)
+{
+    QTemporaryDir dir;
+    gw::test::SongWriter song;
+    std::vector<std::uint8_t> bytes = song.build();
+    // The machine count at the start of PARA claims 2^31 - 1 machines.
+    const std::size_t para = bytes[8 + 12 * 1 + 4] | (bytes[8 + 12 * 1 + 5] << 8);
+    gw::test::setI32(bytes, para, 0x7FFFFFFF);
+    const QString path = dir.filePath(QStringLiteral("hostile.bmx"));
+    writeFile(path, std::string(bytes.begin(), bytes.end()));
+    const long baseline = runQuiet({executable, QStringLiteral("--version")});
+    const long peak = runQuiet({executable, QStringLiteral("scan"), QStringLiteral("--host-folder"), dir.path(), path});
+    report("version_peak_mb", static_cast<double>(baseline) / 1024.0, "MB");
+    report("hostile_song_peak_mb", static_cast<double>(peak) / 1024.0, "MB");
+}
+
+void catalogueRead()
+{
+    QTemporaryDir dir;
+    // Rows of 13 lines: enough machines for 20,000 lines.
+    const std::string text = gw::test::catalogueText(gw::test::manyMachines(1539, "Generator"));
+    writeFile(dir.filePath(QStringLiteral("allgenerators.txt")), text);
+    RecordingDialogs dialogs;
+    auto form = makeForm(dir.path(), dialogs);
+    std::vector<double> ms;
+    for (int r = 0; r < kRepetitions; ++r) {
+        ms.push_back(timeMs([&] { form->Command4_Click(); }));
+    }
+    report("catalogue_read_20000_ms", median(ms), "ms");
+}
+
+void tableLoadAndSort()
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath(QStringLiteral("allgenerators.txt")),
+              gw::test::catalogueText(gw::test::manyMachines(5000, "Generator")));
+    RecordingDialogs dialogs;
+    auto form = makeForm(dir.path(), dialogs);
+    form->show();
+    std::vector<double> load;
+    std::vector<double> sort;
+    for (int r = 0; r < kRepetitions; ++r) {
+        MDIForm1 view(*form);
+        view.show();
+        view.setFileToView(true);
+        load.push_back(timeMs([&] { view.LoadFile(); }));
+        if (view.table()->topLevelItemCount() != 5000) {
+            std::fprintf(stderr, "table holds %d rows, not 5000\n", view.table()->topLevelItemCount());
+        }
+        sort.push_back(timeMs([&] {
+            view.ColumnClick(3);
+            QApplication::processEvents();
+        }));
+    }
+    report("table_load_5000_ms", median(load), "ms");
+    report("table_sort_5000_ms", median(sort), "ms");
+}
+
+void startUp()
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath(QStringLiteral("allgenerators.txt")),
+              gw::test::catalogueText(gw::test::manyMachines(5000, "Generator")));
+    writeFile(dir.filePath(QStringLiteral("alleffects.txt")),
+              gw::test::catalogueText(gw::test::manyMachines(5000, "Effect")));
+    RecordingDialogs dialogs;
+    std::vector<double> ms;
+    for (int r = 0; r < kRepetitions; ++r) {
+        ms.push_back(timeMs([&] {
+            auto form = makeForm(dir.path(), dialogs);
+            form->show();
+            QApplication::processEvents();
+        }));
+    }
+    report("startup_ms", median(ms), "ms");
+}
+
+/** Serves one body to every request, from its own thread so the window's wait can be measured for real. */
+class BodyServer : public QThread
+{
+public:
+    explicit BodyServer(QByteArray body)
+        : m_body(std::move(body))
+    {
+    }
+    quint16 port() const { return m_port; }
+
+protected:
+    void run() override
+    {
+        QTcpServer server;
+        server.listen(QHostAddress::LocalHost);
+        m_port = server.serverPort();
+        m_ready.release();
+        while (!isInterruptionRequested()) {
+            if (!server.waitForNewConnection(100)) {
+                continue;
+            }
+            QTcpSocket* socket = server.nextPendingConnection();
+            QByteArray request;
+            while (!request.contains("\r\n\r\n") && socket->waitForReadyRead(5000)) {
+                request += socket->readAll();
+            }
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/zip\r\nContent-Length: " +
+                          QByteArray::number(m_body.size()) + "\r\nConnection: close\r\n\r\n");
+            socket->write(m_body);
+            while (socket->bytesToWrite() > 0 && socket->waitForBytesWritten(5000)) {
+            }
+            socket->disconnectFromHost();
+            if (socket->state() != QAbstractSocket::UnconnectedState) {
+                socket->waitForDisconnected(5000);
+            }
+            delete socket;
+        }
+    }
+
+public:
+    QSemaphore m_ready;
+
+private:
+    QByteArray m_body;
+    quint16 m_port = 0;
+};
+
+void downloadVersusCurl()
+{
+    if (runQuiet({QStringLiteral("curl"), QStringLiteral("--version")}) < 0) {
+        std::fprintf(stderr, "curl not found: download_ratio_vs_curl skipped\n");
+        return;
+    }
+    QByteArray body(20 * 1024 * 1024, Qt::Uninitialized);
+    for (qsizetype i = 0; i < body.size(); ++i) {
+        body[i] = static_cast<char>((i * 2654435761u) >> 24);
+    }
+    BodyServer server(body);
+    server.start();
+    server.m_ready.acquire();
+    const QString base = QStringLiteral("http://127.0.0.1:%1/").arg(server.port());
+
+    QTemporaryDir dir;
+    writeFile(dir.filePath(QStringLiteral("allgenerators.txt")),
+              gw::test::catalogueText({{"Big.zip", "", "", "Big", "", "", "", ""}}));
+    RecordingDialogs dialogs;
+    auto settings = std::make_shared<gw::MemoryHostSettings>();
+    QDir(dir.path()).mkpath(QStringLiteral("host"));
+    settings->setValue("BuzzPath", dir.filePath(QStringLiteral("host")).toStdString());
+    Form1::Setup setup;
+    setup.programFolder = dir.path();
+    setup.archiveBaseUrl = base;
+    setup.dialogs = &dialogs;
+    setup.hostSettings = settings;
+    Form1 form(setup);
+    form.show();
+    auto* list = form.findChild<QListWidget*>(QStringLiteral("List2"));
+    list->setCurrentRow(0);
+
+    std::vector<double> ours;
+    std::vector<double> curl;
+    const QStringList curlCommand{QStringLiteral("curl"), QStringLiteral("-s"), QStringLiteral("-o"),
+                                  dir.filePath(QStringLiteral("curl.zip")), base + QStringLiteral("machines/Big.zip")};
+    for (int r = 0; r < kRepetitions; ++r) {
+        QFile::remove(dir.filePath(QStringLiteral("Big.zip")));
+        ours.push_back(timeMs([&] { form.Command19_Click(); }));
+        if (QFileInfo(dir.filePath(QStringLiteral("Big.zip"))).size() != body.size()) {
+            std::fprintf(stderr, "download incomplete: %s\n", qPrintable(form.statusText()));
+        }
+        curl.push_back(timeMs([&] { runQuiet(curlCommand); }));
+    }
+    server.requestInterruption();
+    server.wait();
+    report("download_20mb_ms", median(ours), "ms");
+    report("curl_20mb_ms", median(curl), "ms");
+    report("download_ratio_vs_curl", median(curl) / median(ours), "x");
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QString executable = QStringLiteral(GW_EXECUTABLE);
+    const QString songs = QStringLiteral(GW_SONGS);
+    const QStringList only = app.arguments().mid(1);
+    const auto wanted = [&](const char* name) { return only.isEmpty() || only.contains(QLatin1String(name)); };
+
+    if (wanted("scan")) {
+        scanVersusCat(executable, songs);
+    }
+    if (wanted("catalogue")) {
+        catalogueRead();
+    }
+    if (wanted("table")) {
+        tableLoadAndSort();
+    }
+    if (wanted("download")) {
+        downloadVersusCurl();
+    }
+    if (wanted("startup")) {
+        startUp();
+    }
+    if (wanted("hostile")) {
+        hostileSongMemory(executable);
+    }
+    return 0;
+}
