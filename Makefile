@@ -16,7 +16,7 @@ FUZZ_BUILD_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := fuzz_song fuzz_catalogue fuzz_unzip
 
-.PHONY: install package package-test bench all deps build test run asan test-asan fuzz-build fuzz samples format clean
+.PHONY: windows-core install package package-test bench all deps build test run asan test-asan fuzz-build fuzz samples format clean
 
 all: build
 
@@ -70,10 +70,19 @@ install: build
 
 # A Debian package in $(BUILD_DIR), and a check that it unpacks and runs with the system's libraries only.
 package: build
+	@missing=""; for p in dpkg-dev file desktop-file-utils; do \
+		dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then echo "Installing packaging tools:$$missing"; $(SUDO) apt-get update -qq && \
+		DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; fi
 	cd $(BUILD_DIR) && cpack -G DEB
 
 package-test: package
 	bash .ci/package-test
+
+# The core cross-compiled for Windows with MinGW-w64, its checks run under Wine.
+windows-core:
+	bash .ci/windows-core
 
 # Speed figures against their baselines (cat, curl) in the same run.
 bench: build

@@ -19,6 +19,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QTimer>
 
 const QString Form1::kAppTitle = QStringLiteral("Gearwarden 1.0");
 
@@ -40,6 +41,8 @@ std::string toUtf8(const QString& text) { return text.toStdString(); }
 constexpr int kColumnWidth = 2775;
 constexpr int kColumnLeft[3] = {0, 2760, 5520};
 constexpr int kLabelHeight = 240;
+// One screen frame: the most often a long loop repaints what it reports.
+constexpr int kFrameMs = 16;
 
 } // namespace
 
@@ -88,7 +91,12 @@ Form1::Form1(const Setup& setup, QWidget* parent)
     startUp();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    // The windows opened from this one live on their own; the detailed view refers to this window, so it goes too.
+    delete m_detail;
+    delete m_about;
+}
 
 void Form1::buildControls()
 {
@@ -232,7 +240,7 @@ void Form1::SetProgramFolder(const QString& folder)
 
 // --- status line, scan log, messages -------------------------------------------------------------------------
 
-QString Form1::statusText() const { return Label2->text(); }
+QString Form1::statusText() const { return m_status; }
 
 QString Form1::logText() const
 {
@@ -245,17 +253,34 @@ QString Form1::logText() const
 
 void Form1::setStatus(const QString& text, bool paintNow)
 {
-    Label2->setText(text);
+    m_status = text;
     emit statusChanged(text);
-    if (paintNow) {
-        this->paintNow(Label2);
+    if (!paintNow) {
+        Label2->setText(text);
+        return;
     }
+    // Loops that report every step (chunks, machines) would spend their time laying out and painting texts nobody
+    // can read: the label takes the newest text at most once per screen frame, and the last one when the loop ends.
+    QElapsedTimer& last = m_lastPaint[Label2];
+    if (last.isValid() && last.elapsed() < kFrameMs) {
+        if (!m_statusFlushPending) {
+            m_statusFlushPending = true;
+            QTimer::singleShot(0, this, [this] {
+                m_statusFlushPending = false;
+                Label2->setText(m_status);
+            });
+        }
+        return;
+    }
+    Label2->setText(text);
+    Label2->repaint();
+    last.restart();
 }
 
 void Form1::paintNow(QWidget* widget)
 {
     QElapsedTimer& last = m_lastPaint[widget];
-    if (!last.isValid() || last.elapsed() >= 16) {
+    if (!last.isValid() || last.elapsed() >= kFrameMs) {
         widget->repaint();
         last.restart();
     }

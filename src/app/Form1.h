@@ -175,6 +175,8 @@ private:
     std::unique_ptr<cUnzip> m_unzip;
     QHash<QWidget*, QElapsedTimer> m_lastPaint;
     bool m_syncingListings = false;
+    QString m_status;
+    bool m_statusFlushPending = false;
 
     QListWidget* List1;
     QListWidget* List2;

@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -261,8 +262,12 @@ void MDIForm1::Command2_Click() { viewAll(false); }
 
 void MDIForm1::Command3_Click()
 {
+    // The download waits with the event loop running: the view may be closed, and so deleted, meanwhile.
+    const QPointer<MDIForm1> self(this);
     m_main.Command19_Click();
-    CopyMissingList();
+    if (self) {
+        CopyMissingList();
+    }
 }
 
 void MDIForm1::Command4_Click() { lower(); }

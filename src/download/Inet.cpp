@@ -28,8 +28,9 @@ void Inet::reset()
         m_reply = nullptr;
     }
     m_headers.clear();
-    m_body.clear();
-    m_read = 0;
+    m_pieces.clear();
+    m_pieceOffset = 0;
+    m_received = 0;
     m_error.clear();
 }
 
@@ -50,12 +51,16 @@ void Inet::onReadyRead()
     if (!m_reply) {
         return;
     }
-    if (m_body.size() + m_reply->bytesAvailable() > kMaxBody) {
+    if (m_received + m_reply->bytesAvailable() > kMaxBody) {
         m_error = QStringLiteral("the response is larger than %1 bytes").arg(kMaxBody);
         m_reply->abort();
         return;
     }
-    m_body += m_reply->readAll();
+    QByteArray piece = m_reply->readAll();
+    if (!piece.isEmpty()) {
+        m_received += piece.size();
+        m_pieces.append(std::move(piece));
+    }
 }
 
 void Inet::onFinished()
@@ -75,7 +80,8 @@ void Inet::onFinished()
     if (reply->error() == QNetworkReply::OperationCanceledError ||
         reply->error() == QNetworkReply::TimeoutError) {
         m_headers.clear();
-        m_body.clear();
+        m_pieces.clear();
+        m_pieceOffset = 0;
     }
     reply->disconnect(this);
     reply->deleteLater();
@@ -97,12 +103,20 @@ QString Inet::GetHeader(const QString& name) const
 QByteArray Inet::GetChunk(int size, DataType)
 {
     // Text and bytes alike come back as the bytes received: callers write them to files unchanged.
-    const qsizetype count = std::clamp<qsizetype>(size, 0, m_body.size() - m_read);
-    const QByteArray chunk = m_body.mid(m_read, count);
-    m_read += count;
-    if (m_read == m_body.size()) {
-        m_body.clear();
-        m_read = 0;
+    QByteArray chunk;
+    while (chunk.size() < size && !m_pieces.isEmpty()) {
+        const QByteArray& piece = m_pieces.first();
+        const qsizetype take = std::min<qsizetype>(size - chunk.size(), piece.size() - m_pieceOffset);
+        if (chunk.isEmpty() && take == piece.size()) {
+            chunk = piece; // shares the piece, no copy
+        } else {
+            chunk.append(piece.constData() + m_pieceOffset, take);
+        }
+        m_pieceOffset += take;
+        if (m_pieceOffset == piece.size()) {
+            m_pieces.removeFirst();
+            m_pieceOffset = 0;
+        }
     }
     return chunk;
 }

@@ -57,7 +57,9 @@ private:
     QNetworkAccessManager* m_manager;
     QPointer<QNetworkReply> m_reply;
     QList<QPair<QByteArray, QByteArray>> m_headers;
-    QByteArray m_body;
-    qsizetype m_read = 0;
+    // The body as it arrived, piece by piece: no copy of the whole, however large it is.
+    QList<QByteArray> m_pieces;
+    qsizetype m_pieceOffset = 0;
+    qint64 m_received = 0;
     QString m_error;
 };

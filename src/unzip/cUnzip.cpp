@@ -56,7 +56,9 @@ bool cUnzip::Unzip()
         }
     }
     // Every entry selected is the same as none named: the whole archive.
-
+    if (include.size() == m_entries.size()) {
+        include.clear();
+    }
     mUnzip::Options options;
     options.extractOnlyNewer = m_extractOnlyNewer;
     options.spaceToUnderScore = m_spaceToUnderScore;

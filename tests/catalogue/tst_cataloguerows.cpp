@@ -130,9 +130,8 @@ void TestCatalogueRows::normalRecordGivesAllFields()
     std::vector<std::string> lines{"<HTML>", "<P>No machines here</P>"};
     append(lines, recordLines(r));
     lines.push_back("</HTML>");
-    QCOMPARE(rows(joined(lines)),
-             (QList<QStringList>{{"Acme_Kick.zip", "2003-01-02", "Acme", "Acme Kick", "A kick drum", "Generator",
-                                  "1.1", "Stable"}}));
+    QCOMPARE(rows(joined(lines)), (QList<QStringList>{{"Acme_Kick.zip", "2003-01-02", "Acme", "Acme Kick",
+                                                       "A kick drum", "Generator", "1.1", "Stable"}}));
 
     QVERIFY(rows("").isEmpty());
     QVERIFY(rows(joined({"<HTML>", "<TD><CENTER>x</CENTER>", "</HTML>"})).isEmpty());
@@ -144,8 +143,8 @@ void TestCatalogueRows::manyRecordsInFileOrder()
     QCOMPARE(found.size(), 120);
     QCOMPARE(found.first(), (QStringList{"Machine_0.zip", "2004-02-0", "Dev0", "Machine 0", "Description number 0",
                                          "Generator", "0.0", "S0"}));
-    QCOMPARE(found.at(57), (QStringList{"Machine_57.zip", "2004-02-57", "Dev57", "Machine 57",
-                                        "Description number 57", "Effect", "0.57", "S57"}));
+    QCOMPARE(found.at(57), (QStringList{"Machine_57.zip", "2004-02-57", "Dev57", "Machine 57", "Description number 57",
+                                        "Effect", "0.57", "S57"}));
     QCOMPARE(found.last().first(), QStringLiteral("Machine_119.zip"));
     for (int i = 0; i < found.size(); ++i) {
         QCOMPARE(found.at(i).at(0), QStringLiteral("Machine_%1.zip").arg(i));
@@ -159,9 +158,8 @@ void TestCatalogueRows::markerLetterCase()
     lines[kDeveloperLine] = "<TD><A HREF='DEVELOPER.PHP?NAAMAUTHOR=Acme'>Acme</A></TD>";
     lines[kDownloadLine] = "<td><a href='MACHINES/DOWNLOAD.PHP?GET=Acme_Kick.zip&newid=12'>Acme Kick</A></td>";
     lines[kTypeLine] = "<td><center>Generator</CENTER></td>";
-    QCOMPARE(rows(joined(lines)),
-             (QList<QStringList>{{"Acme_Kick.zip", "2003-01-02", "Acme", "Acme Kick", "A kick drum", "Generator",
-                                  "1.1", "Stable"}}));
+    QCOMPARE(rows(joined(lines)), (QList<QStringList>{{"Acme_Kick.zip", "2003-01-02", "Acme", "Acme Kick",
+                                                       "A kick drum", "Generator", "1.1", "Stable"}}));
 
     // End markers count only as written: a field whose end marker differs is empty, the record still a row.
     lines = recordLines(Record{});
@@ -183,9 +181,8 @@ void TestCatalogueRows::downloadLinkOnDeveloperLineIsNotUsed()
     std::vector<std::string> lines = recordLines(Record{});
     lines[kDeveloperLine] = "<A HREF='developer.php?naamauthor=Acme'>Acme</A>"
                             "<A HREF='machines/download.php?get=Wrong.zip&newid=3'>Wrong</A>";
-    QCOMPARE(rows(joined(lines)),
-             (QList<QStringList>{{"Acme_Kick.zip", "2003-01-02", "Acme", "Acme Kick", "A kick drum", "Generator",
-                                  "1.1", "Stable"}}));
+    QCOMPARE(rows(joined(lines)), (QList<QStringList>{{"Acme_Kick.zip", "2003-01-02", "Acme", "Acme Kick",
+                                                       "A kick drum", "Generator", "1.1", "Stable"}}));
 }
 
 void TestCatalogueRows::dateIsTheLineAboveTheDeveloperLine()
@@ -252,9 +249,8 @@ void TestCatalogueRows::missingNameMarkersLeaveNameEmpty()
     for (const std::string& link : links) {
         std::vector<std::string> lines = recordLines(Record{});
         lines[kDownloadLine] = link;
-        QCOMPARE(rows(joined(lines)),
-                 (QList<QStringList>{{"Acme_Kick.zip", "2003-01-02", "Acme", "", "A kick drum", "Generator", "1.1",
-                                      "Stable"}}));
+        QCOMPARE(rows(joined(lines)), (QList<QStringList>{{"Acme_Kick.zip", "2003-01-02", "Acme", "", "A kick drum",
+                                                           "Generator", "1.1", "Stable"}}));
     }
 }
 
@@ -266,19 +262,18 @@ void TestCatalogueRows::textEndingInsideARecord_data()
     const QStringList none;
     QTest::newRow("developer line only") << int(kDeveloperLine + 1) << none;
     QTest::newRow("download line") << int(kDownloadLine + 1)
-                                    << QStringList{"Acme_Kick.zip", "2003-01-02", "Acme", "Acme Kick", "", "", "", ""};
+                                   << QStringList{"Acme_Kick.zip", "2003-01-02", "Acme", "Acme Kick", "", "", "", ""};
     QTest::newRow("type cell") << int(kTypeLine + 1)
-                               << QStringList{"Acme_Kick.zip", "2003-01-02", "Acme", "Acme Kick", "", "Generator", "",
-                                              ""};
+                               << QStringList{"Acme_Kick.zip", "2003-01-02", "Acme", "Acme Kick", "",
+                                              "Generator",     "",           ""};
     QTest::newRow("status cell") << int(kStatusLine + 1)
-                                 << QStringList{"Acme_Kick.zip", "2003-01-02", "Acme",  "Acme Kick",
-                                                "",              "Generator",  "1.1", "Stable"};
-    QTest::newRow("five lines after status") << int(kDescriptionLine)
-                                             << QStringList{"Acme_Kick.zip", "2003-01-02", "Acme",  "Acme Kick",
-                                                            "",              "Generator",  "1.1", "Stable"};
-    QTest::newRow("description, no line end")
-        << -1 << QStringList{"Acme_Kick.zip", "2003-01-02", "Acme", "Acme Kick", "A kick drum", "Generator", "1.1",
-                             "Stable"};
+                                 << QStringList{"Acme_Kick.zip", "2003-01-02", "Acme",  "Acme Kick", "",
+                                                "Generator",     "1.1",        "Stable"};
+    QTest::newRow("five lines after status")
+        << int(kDescriptionLine)
+        << QStringList{"Acme_Kick.zip", "2003-01-02", "Acme", "Acme Kick", "", "Generator", "1.1", "Stable"};
+    QTest::newRow("description, no line end") << -1 << QStringList{"Acme_Kick.zip", "2003-01-02", "Acme", "Acme Kick",
+                                                                   "A kick drum",   "Generator",  "1.1",  "Stable"};
 }
 
 void TestCatalogueRows::textEndingInsideARecord()
@@ -306,9 +301,9 @@ void TestCatalogueRows::descriptionCutByPosition()
         std::string line;
         QString description;
     } cases[] = {
-        {"<TD></TD>", ""},           // 9 characters
-        {"<TD>x</TD>", "x"},         // 10
-        {"12345678", ""},            // 8: too short, and no failure
+        {"<TD></TD>", ""},   // 9 characters
+        {"<TD>x</TD>", "x"}, // 10
+        {"12345678", ""},    // 8: too short, and no failure
         {"", ""},
         {"<td>Lower</td>", "Lower"}, // cut by position, not by marker
         {"<TD>  padded  </TD>", "  padded  "},

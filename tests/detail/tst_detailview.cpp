@@ -1,5 +1,7 @@
+#include "CatalogueWriter.h"
 #include "RecordingDialogs.h"
 #include "SongWriter.h"
+#include "TestHttpServer.h"
 
 #include "app/Form1.h"
 #include "app/MemoryHostSettings.h"
@@ -13,6 +15,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -34,18 +37,14 @@ Q_DECLARE_METATYPE(Machine)
 
 namespace {
 
-/** Catalogue text: one record per machine, laid out as the archive's pages are, CR LF line ends. */
 QByteArray catalogue(const QList<Machine>& machines)
 {
-    QByteArray text = "<HTML><TABLE>\r\n";
+    std::vector<gw::test::CatalogueMachine> rows;
     for (const Machine& m : machines) {
-        text += "<TR>\r\n<TD>" + m.date + "</TD>\r\n<TD><A HREF='developer.php?naamauthor=Dev " + m.name +
-                "'>x</A></TD>\r\n<TD><A HREF='machines/download.php?get=" + m.file + "&newid=5'>" + m.name +
-                "</A></TD>\r\n<TD><CENTER>Generator</CENTER></TD>\r\n<TD><CENTER>1.0</CENTER></TD>\r\n"
-                "<TD><CENTER>Stable</CENTER></TD>\r\n</TR>\r\n<TR>\r\n<TD>\r\n<SMALL>\r\n</SMALL>\r\n<TD>" +
-                m.description + "</TD>\r\n</TR>\r\n";
+        rows.push_back({m.file.toStdString(), m.date.toStdString(), "Dev " + m.name.toStdString(), m.name.toStdString(),
+                        m.description.toStdString(), "Generator", "1.0", "Stable"});
     }
-    return text + "</TABLE></HTML>\r\n";
+    return QByteArray::fromStdString(gw::test::catalogueText(rows));
 }
 
 QStringList fields(const Machine& m)
@@ -108,9 +107,11 @@ private slots:
     void headerClicksSort();
     void viewAllGenerators_data();
     void viewAllGenerators();
+    void closingTheViewWhileItsDownloadWaits();
 
 private:
-    void makeForm(const QList<Machine>& generators, const QList<Machine>& effects = {});
+    void makeForm(const QList<Machine>& generators, const QList<Machine>& effects = {},
+                  const QString& archive = QStringLiteral("http://127.0.0.1:1/"));
     QString path(const QString& name) const { return m_dir->path() + QLatin1Char('/') + name; }
     QListWidget* list(const char* name) const { return m_form->findChild<QListWidget*>(QLatin1String(name)); }
     MDIForm1* openView();
@@ -150,9 +151,10 @@ void TestDetailView::cleanup()
     m_dir.reset();
 }
 
-void TestDetailView::makeForm(const QList<Machine>& generators, const QList<Machine>& effects)
+void TestDetailView::makeForm(const QList<Machine>& generators, const QList<Machine>& effects, const QString& archive)
 {
-    for (const auto& [name, machines] : {std::pair{"allgenerators.txt", generators}, std::pair{"alleffects.txt", effects}}) {
+    for (const auto& [name, machines] :
+         {std::pair{"allgenerators.txt", generators}, std::pair{"alleffects.txt", effects}}) {
         if (!machines.isEmpty()) {
             QFile file(path(QLatin1String(name)));
             QVERIFY(file.open(QIODevice::WriteOnly));
@@ -161,7 +163,7 @@ void TestDetailView::makeForm(const QList<Machine>& generators, const QList<Mach
     }
     Form1::Setup setup;
     setup.programFolder = m_dir->path();
-    setup.archiveBaseUrl = QStringLiteral("http://127.0.0.1:1/");
+    setup.archiveBaseUrl = archive;
     setup.dialogs = &m_dialogs;
     setup.hostSettings = m_settings;
     m_form = std::make_unique<Form1>(setup);
@@ -207,8 +209,8 @@ void TestDetailView::clickHeader(int section)
 
 void TestDetailView::openingSelectsTheFirstGenerator()
 {
-    const QList<Machine> generators{{"Zeta.zip", "Zeta"}, {"alpha.zip", "Alpha", "2001-05-06", "First"},
-                                    {"Mid.zip", "Mid"}};
+    const QList<Machine> generators{
+        {"Zeta.zip", "Zeta"}, {"alpha.zip", "Alpha", "2001-05-06", "First"}, {"Mid.zip", "Mid"}};
     makeForm(generators, {{"Fx.zip", "Fx"}});
     MDIForm1* view = openView();
     QVERIFY(view);
@@ -281,9 +283,8 @@ void TestDetailView::clickInOtherListReloadsOnce()
     QVERIFY(openView());
     QSignalSpy statuses(m_form.get(), &Form1::statusChanged);
     list("List6")->setCurrentRow(1);
-    QCOMPARE(statusTexts(statuses),
-             (QStringList{"Selected Reverb.zip", "Loading detailed effects form", "Complete loaded detailed effects form",
-                          kSyncing, kSynced}));
+    QCOMPARE(statusTexts(statuses), (QStringList{"Selected Reverb.zip", "Loading detailed effects form",
+                                                 "Complete loaded detailed effects form", kSyncing, kSynced}));
     QCOMPARE(m_form->detailedView()->getFileToView(), 2);
     QCOMPARE(column(table(), 0), (QStringList{"Reverb.zip", "Chorus.zip"}));
     QCOMPARE(selectedRow(table()), 0);
@@ -323,8 +324,9 @@ void TestDetailView::clicksWithTheViewClosedOrLowered()
 
 void TestDetailView::tableClickSelectsTheMainEntry()
 {
-    makeForm({{"Dup.zip", "Dup", "2001-01-01", "first"}, {"Other.zip", "Other"}, {"Dup.zip", "Dup", "2002-02-02", "second"}},
-             {{"Echo.zip", "Echo"}});
+    makeForm(
+        {{"Dup.zip", "Dup", "2001-01-01", "first"}, {"Other.zip", "Other"}, {"Dup.zip", "Dup", "2002-02-02", "second"}},
+        {{"Echo.zip", "Echo"}});
     QVERIFY(openView());
     QCOMPARE(texts(list("List2")), (QStringList{"Dup.zip", "Dup.zip", "Other.zip"}));
 
@@ -381,6 +383,30 @@ void TestDetailView::viewAllGenerators()
     }
 }
 
+void TestDetailView::closingTheViewWhileItsDownloadWaits()
+{
+    TestHttpServer server;
+    QVERIFY(server.listen());
+    TestHttpServer::Reply stall;
+    stall.behaviour = TestHttpServer::Behaviour::Stall;
+    server.setReply("/machines/Kick.zip", stall);
+    makeForm({{"Kick.zip", "Kick"}}, {}, server.baseUrl());
+    QPointer<MDIForm1> view = openView();
+    QVERIFY(view);
+    // Closed first, the view is gone by the time the wait ends.
+    connect(
+        &server, &TestHttpServer::requestReceived, this,
+        [&] {
+            QTimer::singleShot(0, this, [&] { view->close(); });
+            QTimer::singleShot(200, this,
+                               [&] { m_form->findChild<QPushButton*>(QStringLiteral("Command20"))->click(); });
+        },
+        Qt::SingleShotConnection);
+    clickView("Command3");
+    QVERIFY(!view);
+    QVERIFY(!m_form->getDetailedFormShowing());
+    QCOMPARE(m_form->statusText(), QStringLiteral("Connected?  Did not download Kick.zip"));
+}
 
 QTEST_MAIN(TestDetailView)
 #include "tst_detailview.moc"

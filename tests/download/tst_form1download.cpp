@@ -1,5 +1,6 @@
 #include "RecordingDialogs.h"
 #include "TestHttpServer.h"
+#include "ZipWriter.h"
 
 #include "app/Form1.h"
 #include "app/MemoryHostSettings.h"
@@ -15,8 +16,6 @@
 #include <QTimer>
 #include <QtTest>
 
-#include <zip.h>
-
 #include <functional>
 #include <memory>
 
@@ -28,30 +27,17 @@ const QString kNoSelection =
     QStringLiteral("No file selected from 'Download Generators' or 'Download Effects' machine lists");
 const QString kBusy = QStringLiteral("There is already a download in progress");
 
-/** A zip archive holding the given files, built with libzip in a scratch folder. */
+/** A zip archive holding the given files. */
 QByteArray makeZip(const QList<QPair<QByteArray, QByteArray>>& files)
 {
-    QTemporaryDir scratch;
-    const QByteArray path = (scratch.path() + QStringLiteral("/m.zip")).toLocal8Bit();
-    int error = 0;
-    zip_t* archive = zip_open(path.constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    if (!archive) {
-        return {};
-    }
+    gw::test::ZipWriter writer;
     for (const auto& [name, content] : files) {
-        zip_source_t* source = zip_source_buffer(archive, content.constData(), zip_uint64_t(content.size()), 0);
-        if (!source || zip_file_add(archive, name.constData(), source, ZIP_FL_OVERWRITE) < 0) {
-            zip_source_free(source);
-            zip_discard(archive);
-            return {};
-        }
+        writer.add(name, content);
     }
-    if (zip_close(archive) != 0) {
-        zip_discard(archive);
-        return {};
-    }
-    QFile file(QString::fromLocal8Bit(path));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    QTemporaryDir scratch;
+    const QString path = scratch.path() + QStringLiteral("/m.zip");
+    QFile file(path);
+    return writer.writeTo(path) && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QStringList texts(const QListWidget* list)
@@ -147,7 +133,8 @@ void TestForm1Download::cleanup()
 
 void TestForm1Download::makeForm(const QStringList& generators, const QStringList& effects)
 {
-    for (const auto& [name, entries] : {std::pair{"allgenerators.txt", generators}, std::pair{"alleffects.txt", effects}}) {
+    for (const auto& [name, entries] :
+         {std::pair{"allgenerators.txt", generators}, std::pair{"alleffects.txt", effects}}) {
         QFile file(path(QLatin1String(name)));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(catalogue(entries));
@@ -184,8 +171,8 @@ void TestForm1Download::select(const char* listName, const QString& entry)
 void TestForm1Download::onRequest(const std::function<void()>& action)
 {
     connect(
-        m_server.get(), &TestHttpServer::requestReceived, this,
-        [this, action] { QTimer::singleShot(0, this, action); }, Qt::SingleShotConnection);
+        m_server.get(), &TestHttpServer::requestReceived, this, [this, action] { QTimer::singleShot(0, this, action); },
+        Qt::SingleShotConnection);
 }
 
 QStringList TestForm1Download::logLines() const
@@ -249,8 +236,7 @@ void TestForm1Download::generatorIsFetchedSavedAndInstalled()
     QCOMPARE(read(QStringLiteral("Acme_Kick.zip")), zip);
     QCOMPARE(read(QStringLiteral("host/gear/generators/Acme Kick.dll")), dll);
     QVERIFY(QDir(path(QStringLiteral("host/gear/effects"))).isEmpty());
-    QCOMPARE(texts(m_form->findChild<QListWidget*>(QStringLiteral("File1"))),
-             QStringList{"Acme Kick.dll"});
+    QCOMPARE(texts(m_form->findChild<QListWidget*>(QStringLiteral("File1"))), QStringList{"Acme Kick.dll"});
 }
 
 void TestForm1Download::effectsSelectionWinsOverGenerators()
@@ -396,9 +382,9 @@ void TestForm1Download::progressForAllButTheLastChunk()
     QCOMPARE(seen, progress);
     QCOMPARE(read(QStringLiteral("Kick.zip")), reply.body);
     // What the unzip says of a file that is no zip follows; the download lines come first.
-    QCOMPARE(logLines().mid(2, 2), (QStringList{"Content-Length is  " + QString::number(size),
-                                                "Completed download of Kick.zip   " + QString::number(size) +
-                                                    " bytes"}));
+    QCOMPARE(logLines().mid(2, 2),
+             (QStringList{"Content-Length is  " + QString::number(size),
+                          "Completed download of Kick.zip   " + QString::number(size) + " bytes"}));
 }
 
 void TestForm1Download::downloadsRefuseEachOtherWhileWaiting()

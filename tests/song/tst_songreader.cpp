@@ -395,7 +395,8 @@ void TestSongReader::damagedValues()
     if (field == "machines" && failure == SongFailure::CountTooLarge) {
         QCOMPARE(r.result.count, qint64(value));
     }
-    if (failure != SongFailure::Truncated) {
+    // Only damage behind the machine's DLL name lets the machine be reported.
+    if (field != "data" && field != "attributes" && field != "trackCount") {
         QVERIFY(r.machines.isEmpty());
     }
     QVERIFY2(timer.elapsed() < 1000, "a damaged value must not make the reader loop or allocate much");
