@@ -341,6 +341,10 @@ bool Form1::makeFolder(const QString& path)
     return QDir().mkdir(path);
 }
 
+QString Form1::generatorsPath() const { return fromUtf8(gw::generatorsFolder(toUtf8(hostFolder))); }
+
+QString Form1::effectsPath() const { return fromUtf8(gw::effectsFolder(toUtf8(hostFolder))); }
+
 void Form1::RefreshGearFolders()
 {
     ReadHostFolder();
@@ -350,8 +354,8 @@ void Form1::RefreshGearFolders()
         QListWidget* listing;
         QString folder;
     } gearFolders[] = {
-        {File1, fromUtf8(gw::generatorsFolder(toUtf8(hostFolder)))},
-        {File2, fromUtf8(gw::effectsFolder(toUtf8(hostFolder)))},
+        {File1, generatorsPath()},
+        {File2, effectsPath()},
     };
     for (const auto& gearFolder : gearFolders) {
         // One level at a time: the gear folder first, then the kind's folder in it.

@@ -121,6 +121,9 @@ private:
     void SetProgramFolder(const QString& folder);
     void ReadHostFolder();
     void RefreshGearFolders();
+    /** The host's gear folders, without a trailing separator. */
+    QString generatorsPath() const;
+    QString effectsPath() const;
     void ReadSongFolder();
     void ScanSong();
     void CheckMissingMachines();

@@ -9,6 +9,9 @@ namespace gw {
  *  the same value, as Windows itself does, so the mapping is one to one and exact comparisons survive it. */
 std::string windows1252ToUtf8(std::string_view bytes);
 
+/** Appends one code point to a UTF-8 string. */
+void appendUtf8(std::string& out, char32_t cp);
+
 /**
  * Sort key of the program's sorted lists. The lists order as the Windows list box does for a user: ignoring letter
  * case (ASCII and Latin-1 letters), so "alpha" comes before "Beta". Two entries with equal keys are ordered by their

@@ -1,7 +1,6 @@
 // The main window's machine download, install and move handlers.
 #include "app/Form1.h"
 
-#include "app/HostDiscovery.h"
 #include "app/NumberText.h"
 #include "download/Inet.h"
 #include "unzip/EntryName.h"
@@ -41,12 +40,12 @@ void Form1::unzipInto(const QString& zipPath, const QString& destination)
 
 void Form1::UnzipToGenerators(const QString& zipPath)
 {
-    unzipInto(zipPath, QString::fromStdString(gw::generatorsFolder(hostFolder.toStdString())));
+    unzipInto(zipPath, generatorsPath());
 }
 
 void Form1::UnzipToEffects(const QString& zipPath)
 {
-    unzipInto(zipPath, QString::fromStdString(gw::effectsFolder(hostFolder.toStdString())));
+    unzipInto(zipPath, effectsPath());
 }
 
 // --- move ------------------------------------------------------------------------------------------------------
@@ -77,14 +76,14 @@ void Form1::moveSelectedDll(QListWidget* listing, const QString& fromFolder, con
             }
         }
     }
-    refreshListing(File1, QString::fromStdString(gw::generatorsFolder(hostFolder.toStdString())));
-    refreshListing(File2, QString::fromStdString(gw::effectsFolder(hostFolder.toStdString())));
+    refreshListing(File1, generatorsPath());
+    refreshListing(File2, effectsPath());
 }
 
 void Form1::Command9_Click()
 {
-    moveSelectedDll(File1, QString::fromStdString(gw::generatorsFolder(hostFolder.toStdString())),
-                    QString::fromStdString(gw::effectsFolder(hostFolder.toStdString())),
+    moveSelectedDll(File1, generatorsPath(),
+                    effectsPath(),
                     QStringLiteral(" from Generators to Effects directory."),
                     QStringLiteral(" exists in Effects directory already. Deleting from Generators directory."),
                     QStringLiteral(" exists in Effects directory already. Deleted from Generators directory."));
@@ -92,8 +91,8 @@ void Form1::Command9_Click()
 
 void Form1::Command10_Click()
 {
-    moveSelectedDll(File2, QString::fromStdString(gw::effectsFolder(hostFolder.toStdString())),
-                    QString::fromStdString(gw::generatorsFolder(hostFolder.toStdString())),
+    moveSelectedDll(File2, effectsPath(),
+                    generatorsPath(),
                     QStringLiteral(" from Effects to Generators directory."),
                     QStringLiteral(" exists in Generators directory already. Deleting from Effects directory."),
                     QStringLiteral(" exists in Generators directory already. Deleted from Effects directory."));

@@ -2,6 +2,8 @@
 #include "SongWriter.h"
 #include "app/Platform.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTest>
 
 #include <algorithm>
@@ -73,6 +75,7 @@ private slots:
     void noPath();
     void pathTail_data();
     void pathTail();
+    void everyRealSongCutAtEveryByte();
 };
 
 void TestSongScan::traceOfASmallSong()
@@ -235,6 +238,63 @@ void TestSongScan::pathTail()
     QFETCH(QString, path);
     QFETCH(QString, tail);
     QCOMPARE(gw::pathTail(native(path.toStdString())), native(tail.toStdString()));
+}
+
+namespace {
+
+/** Keeps only what the sweep looks at, so a sweep of many thousand scans stays quick. */
+class OutcomeSink : public gw::ScanSink
+{
+public:
+    void setStatus(const std::string&, bool) override {}
+    void startLog(const std::string&) override {}
+    void log(const std::string&) override {}
+    void showMessage(const std::string& text) override { messages.push_back(text); }
+    void addUsed(const gw::MachineRef&) override { ++machines; }
+
+    std::vector<std::string> messages;
+    int machines = 0;
+};
+
+} // namespace
+
+void TestSongScan::everyRealSongCutAtEveryByte()
+{
+    const QDir folder(QStringLiteral(GW_TEST_DATA "/songs"));
+    const QStringList songs = folder.entryList({QStringLiteral("*.bm?")}, QDir::Files, QDir::Name);
+    QVERIFY(songs.size() >= 10);
+    for (const QString& song : songs) {
+        QFile file(folder.filePath(song));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray whole = file.readAll();
+        const std::string path = "cut " + song.toStdString();
+
+        // How far the whole song is read: a cut before that point must be reported, one after it changes nothing.
+        gw::ByteInput input(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(whole.constData()),
+                                                          static_cast<std::size_t>(whole.size())));
+        gw::SongReadListener ignore;
+        const bool wholeOk = gw::readSong(input, ignore).ok();
+        const std::uint64_t needed = wholeOk ? input.position() : 0;
+
+        for (qsizetype length = 0; length < whole.size(); ++length) {
+            OutcomeSink sink;
+            const gw::ScanOutcome outcome = gw::scanSongBytes(
+                path, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(whole.constData()),
+                                                    static_cast<std::size_t>(length)),
+                sink);
+            const QByteArray where = (song + QStringLiteral(" cut at %1").arg(length)).toUtf8();
+            if (static_cast<std::uint64_t>(length) < needed || !wholeOk) {
+                QVERIFY2(!outcome.ok(), where.constData());
+            }
+            if (!outcome.ok()) {
+                // One message, naming the file, the same the user is shown.
+                QVERIFY2(sink.messages.size() == 1 && sink.messages.front() == outcome.message, where.constData());
+                QVERIFY2(outcome.message.rfind("File " + path + " ", 0) == 0, where.constData());
+            } else {
+                QVERIFY2(sink.messages.empty(), where.constData());
+            }
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSongScan)
