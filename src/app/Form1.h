@@ -114,6 +114,7 @@ protected:
 
 private:
     class ScanToWindow;
+    class WindowReport;
     struct CatalogueKind;
 
     void buildControls();
@@ -138,13 +139,7 @@ private:
     void ReadGeneratorList();
     void ReadEffectList();
     void readCatalogue(const CatalogueKind& kind, QListWidget* list);
-    /** Fetches one catalogue page into the program folder; false when the response had no content type. */
-    bool fetchCataloguePage(const QString& page, bool firstPage);
-    void ConvertListsFromUnix();
-    /** Converts a saved page into its list file; false when the page is not there. */
-    bool convertPage(const QString& page, const QString& list);
 
-    void unzipInto(const QString& zipPath, const QString& destination);
     void moveSelectedDll(QListWidget* listing, const QString& fromFolder, const QString& toFolder,
                          const QString& direction, const QString& presentBox, const QString& presentStatus);
 

@@ -55,4 +55,13 @@ QString resolveProgramFolder(const QString& requested)
     return withSeparator(data);
 }
 
+QString archiveBaseUrl(const QString& requested)
+{
+    QString url = requested.isEmpty() ? QStringLiteral("http://machine-archive.invalid/") : requested;
+    if (!url.endsWith(QLatin1Char('/'))) {
+        url += QLatin1Char('/');
+    }
+    return url;
+}
+
 } // namespace gw

@@ -11,6 +11,12 @@ namespace gw {
  */
 QString resolveProgramFolder(const QString& requested);
 
+/**
+ * The machine archive's base URL, ending in "/": requested when given, else the built-in setting. The archive's
+ * real address is not built in; the default is a placeholder that names no host.
+ */
+QString archiveBaseUrl(const QString& requested);
+
 /** Where an installed copy finds the catalogue lists it ships, or empty. */
 QString shippedDataFolder();
 

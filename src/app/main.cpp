@@ -9,11 +9,6 @@
 
 #include <iostream>
 
-namespace {
-// The archive's real address is not built in; give it with --archive-url until it is configured.
-const char* const kDefaultArchiveUrl = "http://machine-archive.invalid/";
-} // namespace
-
 int main(int argc, char* argv[])
 {
     QStringList arguments;
@@ -40,10 +35,7 @@ int main(int argc, char* argv[])
     QtUserDialogs dialogs;
     Form1::Setup setup;
     setup.programFolder = gw::resolveProgramFolder(options.programFolder);
-    setup.archiveBaseUrl = options.archiveUrl.isEmpty() ? QString::fromLatin1(kDefaultArchiveUrl) : options.archiveUrl;
-    if (!setup.archiveBaseUrl.endsWith(QLatin1Char('/'))) {
-        setup.archiveBaseUrl += QLatin1Char('/');
-    }
+    setup.archiveBaseUrl = gw::archiveBaseUrl(options.archiveUrl);
     setup.dialogs = &dialogs;
     setup.hostSettings = gw::makePlatformHostSettings();
     Form1 window(setup);

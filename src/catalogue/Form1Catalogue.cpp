@@ -1,11 +1,14 @@
 // The main window's catalogue handlers: reading the download lists and fetching the catalogue pages.
 #include "app/Form1.h"
+#include "app/Form1Report.h"
 
 #include "app/NumberText.h"
 #include "app/Platform.h"
 #include "app/SortedList.h"
+#include "catalogue/CatalogueFetch.h"
 #include "catalogue/CatalogueText.h"
 #include "download/Inet.h"
+#include "download/TransferReport.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -97,100 +100,7 @@ void Form1::DownloadMachineLists_Click()
         return;
     }
     downloadInProgress = true;
-    fetchCataloguePage(QStringLiteral("allgenerators.php"), true);
-    if (!fetchCataloguePage(QStringLiteral("alleffects.php"), false)) {
-        downloadInProgress = false;
-        return;
-    }
-    ConvertListsFromUnix();
+    WindowReport report(*this);
+    fetchCatalogue(*Inet1, report, programFolder, m_archiveBaseUrl);
     downloadInProgress = false;
-}
-
-bool Form1::fetchCataloguePage(const QString& page, bool firstPage)
-{
-    const QString url = m_archiveBaseUrl + page;
-    setStatus(QStringLiteral("Downloading ") + url);
-    if (firstPage) {
-        startLog(QStringLiteral("Downloading ") + url);
-    } else {
-        appendLog(QStringLiteral("Downloading ") + url);
-    }
-    appendLog(page);
-
-    Inet1->Execute(url, QStringLiteral("GET"));
-    Inet1->waitWhileExecuting();
-
-    const QString contentType = Inet1->GetHeader(QStringLiteral("Content-Type"));
-    if (contentType.isEmpty()) {
-        logStatus(QStringLiteral("Connected?  Did not download ") + page);
-        if (!Inet1->errorText().isEmpty()) {
-            appendLog(Inet1->errorText());
-        }
-        return false;
-    }
-    qint64 received = 0;
-    logStatus(QStringLiteral("Content-Type is ") + contentType, true);
-
-    const QString path = programFolder + page;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        logStatus(QStringLiteral("Unable to write ") + path + QStringLiteral(": ") + file.errorString());
-        return true;
-    }
-    bool written = true;
-    QByteArray chunk;
-    do {
-        chunk = Inet1->GetChunk(1024, Inet::icString);
-        received += chunk.size();
-        setStatus(QStringLiteral("Downloading ") + page + QStringLiteral("  ") + numberText(received) +
-                      QStringLiteral(" bytes downloaded"),
-                  true);
-        written = written && file.write(chunk) == chunk.size();
-    } while (!chunk.isEmpty());
-    file.close();
-    if (!written) {
-        file.remove();
-        logStatus(QStringLiteral("Unable to write ") + path + QStringLiteral(": ") + file.errorString());
-    } else if (file.size() > 0) {
-        logStatus(QStringLiteral("Completed download of ") + page + QStringLiteral("  ") + numberText(received) +
-                  QStringLiteral(" bytes"));
-    } else {
-        file.remove();
-        logStatus(QStringLiteral("Did not complete download of ") + page);
-    }
-    return true;
-}
-
-bool Form1::convertPage(const QString& page, const QString& list)
-{
-    const QString source = programFolder + page;
-    if (!QFileInfo(source).isFile()) {
-        logStatus(page + QStringLiteral(" not found"));
-        return false;
-    }
-    QFile in(source);
-    QSaveFile out(programFolder + list);
-    // Written to a temporary file and renamed into place, so a failure keeps the previous list whole.
-    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly)) {
-        logStatus(QStringLiteral("Unable to convert ") + source + QStringLiteral(" to ") + programFolder + list);
-        return true;
-    }
-    const QByteArray text = in.readAll();
-    const std::string converted = gw::toDosLines(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
-    out.write(converted.data(), static_cast<qint64>(converted.size()));
-    if (!out.commit()) {
-        logStatus(QStringLiteral("Unable to write ") + programFolder + list + QStringLiteral(": ") + out.errorString());
-    }
-    return true;
-}
-
-void Form1::ConvertListsFromUnix()
-{
-    logStatus(QStringLiteral("Converting allgenerators.htm from UNIX to DOS"), true);
-    convertPage(QStringLiteral("allgenerators.php"), QStringLiteral("allgenerators.txt"));
-    logStatus(QStringLiteral("Converting alleffects.htm from UNIX to DOS"), true);
-    if (!convertPage(QStringLiteral("alleffects.php"), QStringLiteral("alleffects.txt"))) {
-        return;
-    }
-    logStatus(QStringLiteral("Completed converting allgenerators.htm and alleffects.htm from UNIX to DOS"), true);
 }

@@ -3,9 +3,11 @@
 #include "app/HostSettings.h"
 #include "app/ProgramFolder.h"
 #include "cli/ScanCommand.h"
+#include "cli/TransferCommands.h"
 
-#include <QCoreApplication>
 #include <QDir>
+#include <QHash>
+#include <QSet>
 
 #include <ostream>
 
@@ -15,60 +17,143 @@ namespace {
 
 const char* const kVersion = "gearwarden 1.0";
 
-/** Takes the value of an option that needs one; false when it is missing. */
-bool takeValue(const QStringList& arguments, qsizetype& i, QString& value)
+/** The options a command takes: those with a value, and the flags. */
+struct CommandSpec
 {
-    if (i + 1 >= arguments.size()) {
-        return false;
-    }
-    value = arguments.at(++i);
-    return true;
+    const char* name;
+    QStringList valued;
+    QStringList flags;
+    const char* usage;
+    const char* help;
+};
+
+const QList<CommandSpec>& commands()
+{
+    static const QList<CommandSpec> list = {
+        {"scan",
+         {QStringLiteral("--host-folder"), QStringLiteral("--program-folder"), QStringLiteral("--archive-url")},
+         {QStringLiteral("--log"), QStringLiteral("--json")},
+         "gearwarden scan [--host-folder DIR] [--program-folder DIR] [--log] [--json] PATH...",
+         "Read the songs and report the machines they use and which of them are missing from the host's gear\n"
+         "folders. PATH is a .bmx or .bmw song, or a folder searched recursively for them (any letter case), in\n"
+         "path order.\n"
+         "  --host-folder DIR   check against the host installation in DIR instead of the one named by the host's\n"
+         "                      settings (the registry, or Wine's user.reg)\n"
+         "  --log               print each song's scan log before the report\n"
+         "  --json              print one JSON object instead of the text report\n"
+         "Exit status: 0 nothing missing, 1 machines missing, 2 usage error or a song that could not be read.\n"},
+        {"catalogue",
+         {QStringLiteral("--program-folder")},
+         {QStringLiteral("--effects"), QStringLiteral("--entries"), QStringLiteral("--json")},
+         "gearwarden catalogue [--program-folder DIR] [--effects] [--entries] [--json] [FILTER]",
+         "Print the machines of allgenerators.txt (alleffects.txt with --effects) in file order: the eight fields\n"
+         "of each row (filename, date, developer, name, description, type, version, status), tab-separated.\n"
+         "  --entries           print the download-list entries instead, one a line\n"
+         "  --json              print a JSON array (of objects, or of strings with --entries)\n"
+         "  FILTER              keep rows or entries that contain it in any field, ignoring letter case\n"},
+        {"update-catalogue",
+         {QStringLiteral("--program-folder"), QStringLiteral("--archive-url")},
+         {},
+         "gearwarden update-catalogue [--program-folder DIR] [--archive-url URL]",
+         "Fetch allgenerators.php and alleffects.php from the archive and convert them into allgenerators.txt\n"
+         "and alleffects.txt, as \"Download Machine Lists\" does. Status texts go to standard error, the log to\n"
+         "standard output. Exit status 0 only when both pages were fetched and converted.\n"},
+        {"download",
+         {QStringLiteral("--host-folder"), QStringLiteral("--program-folder"), QStringLiteral("--archive-url")},
+         {QStringLiteral("--generator"), QStringLiteral("--effect"), QStringLiteral("--yes")},
+         "gearwarden download (--generator|--effect) ENTRY [--yes] [--host-folder DIR] [--program-folder DIR]\n"
+         "                    [--archive-url URL]",
+         "Download the machine zip ENTRY (a download-list entry) into the program folder and unzip it into the\n"
+         "host's generators (--generator) or effects (--effect) folder, as \"Download\" does.\n"
+         "  --yes               overwrite an earlier download of the same name (otherwise the run stops)\n"
+         "  --host-folder DIR   install into the host installation in DIR\n"
+         "Exit status 0 only when the zip was downloaded whole and unzipped.\n"},
+    };
+    return list;
 }
+
+const CommandSpec* findCommand(const QString& name)
+{
+    for (const CommandSpec& spec : commands()) {
+        if (name == QLatin1String(spec.name)) {
+            return &spec;
+        }
+    }
+    return nullptr;
+}
+
+const char* const kCommonHelp =
+    "  --program-folder DIR  use DIR as the program's own folder (catalogue lists, downloads) instead of the\n"
+    "                        executable's folder (portable) or the per-user data folder (installed)\n"
+    "  --archive-url URL     the machine archive's base URL, ending in '/'\n"
+    "  --help                print this help and exit\n"
+    "  --version             print the version and exit\n";
 
 std::string local(const QString& path) { return QDir::toNativeSeparators(path).toStdString(); }
 
-int usageError(std::ostream& err, const QString& message)
+int usageError(std::ostream& err, const QString& command, const QString& message)
 {
-    err << "gearwarden: " << message.toStdString() << "\nTry 'gearwarden --help'.\n";
+    err << "gearwarden" << (command.isEmpty() ? "" : " ") << command.toStdString() << ": " << message.toStdString()
+        << "\nTry 'gearwarden " << (command.isEmpty() ? "" : command.toStdString() + " ") << "--help'.\n";
     return ExitError;
+}
+
+struct Parsed
+{
+    QHash<QString, QString> values;
+    QSet<QString> flags;
+    QStringList positional;
+};
+
+/** Splits the arguments after the command; false, with a message, on an unknown or incomplete option. */
+bool parse(const CommandSpec& spec, const QStringList& arguments, Parsed& parsed, QString& error)
+{
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
+        if (spec.valued.contains(argument)) {
+            if (i + 1 >= arguments.size()) {
+                error = QStringLiteral("%1 needs a value").arg(argument);
+                return false;
+            }
+            parsed.values.insert(argument, arguments.at(++i));
+        } else if (spec.flags.contains(argument)) {
+            parsed.flags.insert(argument);
+        } else if (argument.startsWith(QLatin1String("--"))) {
+            error = QStringLiteral("unknown option '%1'").arg(argument);
+            return false;
+        } else {
+            parsed.positional << argument;
+        }
+    }
+    return true;
 }
 
 } // namespace
 
-QString helpText()
+QString helpText(const QString& command)
 {
-    return QStringLiteral(
-        "Usage: gearwarden [--program-folder DIR] [--archive-url URL]\n"
-        "       gearwarden scan [--host-folder DIR] [--program-folder DIR] [--log] [--json] PATH...\n"
-        "       gearwarden --help | --version\n"
-        "\n"
-        "Without a command Gearwarden opens its window.\n"
-        "\n"
-        "Commands:\n"
-        "  scan PATH...           Read the songs and report the machines they use and which of them are\n"
-        "                         missing from the host's gear folders. PATH is a .bmx or .bmw song, or a\n"
-        "                         folder searched recursively for them (any letter case), in path order.\n"
-        "\n"
-        "Options:\n"
-        "  --program-folder DIR   Use DIR as the program's own folder (catalogue files, downloads) instead\n"
-        "                         of the folder holding the executable.\n"
-        "  --archive-url URL      The machine archive's base URL, ending in '/'.\n"
-        "  --host-folder DIR      (scan) Check against the host installation in DIR instead of the one\n"
-        "                         named by the host's settings (the registry, or Wine's user.reg).\n"
-        "  --log                  (scan) Print each song's scan log before the report.\n"
-        "  --json                 (scan) Print one JSON object instead of the text report.\n"
-        "  --help                 Print this help and exit.\n"
-        "  --version              Print the version and exit.\n"
-        "\n"
-        "Exit status of scan: 0 nothing missing, 1 machines missing, 2 usage error or a song that could\n"
-        "not be read.\n");
+    if (const CommandSpec* spec = findCommand(command)) {
+        return QStringLiteral("Usage: %1\n\n%2\nCommon options:\n%3")
+            .arg(QLatin1String(spec->usage), QLatin1String(spec->help), QLatin1String(kCommonHelp));
+    }
+    QString text = QStringLiteral("Usage: gearwarden [--program-folder DIR] [--archive-url URL]\n");
+    for (const CommandSpec& spec : commands()) {
+        text += QStringLiteral("       %1\n").arg(QLatin1String(spec.usage));
+    }
+    text += QStringLiteral("       gearwarden [COMMAND] --help | --version\n\n"
+                           "Without a command Gearwarden opens its window.\n\nCommands:\n");
+    for (const CommandSpec& spec : commands()) {
+        text += QStringLiteral("\n%1\n%2").arg(QLatin1String(spec.name), QLatin1String(spec.help));
+    }
+    text += QStringLiteral("\nCommon options:\n") + QLatin1String(kCommonHelp);
+    return text;
 }
 
 bool wantsCommandLine(const QStringList& arguments)
 {
     for (const QString& argument : arguments) {
-        if (argument == QLatin1String("scan") || argument == QLatin1String("--help") ||
-            argument == QLatin1String("-h") || argument == QLatin1String("--version")) {
+        if (findCommand(argument) || argument == QLatin1String("--help") || argument == QLatin1String("-h") ||
+            argument == QLatin1String("--version")) {
             return true;
         }
     }
@@ -77,81 +162,104 @@ bool wantsCommandLine(const QStringList& arguments)
 
 bool parseWindowOptions(const QStringList& arguments, CommonOptions& options, QString& error)
 {
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments.at(i);
-        QString* target = nullptr;
-        if (argument == QLatin1String("--program-folder")) {
-            target = &options.programFolder;
-        } else if (argument == QLatin1String("--archive-url")) {
-            target = &options.archiveUrl;
-        } else {
-            error = QStringLiteral("unknown argument '%1'").arg(argument);
-            return false;
-        }
-        if (!takeValue(arguments, i, *target)) {
-            error = QStringLiteral("%1 needs a value").arg(argument);
-            return false;
-        }
+    const CommandSpec window{"", {QStringLiteral("--program-folder"), QStringLiteral("--archive-url")}, {}, "", ""};
+    Parsed parsed;
+    if (!parse(window, arguments, parsed, error)) {
+        return false;
     }
+    if (!parsed.positional.isEmpty()) {
+        error = QStringLiteral("unknown command '%1'").arg(parsed.positional.first());
+        return false;
+    }
+    options.programFolder = parsed.values.value(QStringLiteral("--program-folder"));
+    options.archiveUrl = parsed.values.value(QStringLiteral("--archive-url"));
     return true;
 }
 
 int run(const QStringList& arguments, std::ostream& out, std::ostream& err)
 {
+    // The command is the first argument that names one; what stands before it is taken as its options too.
+    qsizetype at = -1;
+    for (qsizetype i = 0; i < arguments.size() && at < 0; ++i) {
+        if (findCommand(arguments.at(i))) {
+            at = i;
+        }
+    }
+    const QString command = at >= 0 ? arguments.at(at) : QString();
     if (arguments.contains(QLatin1String("--help")) || arguments.contains(QLatin1String("-h"))) {
-        out << helpText().toStdString();
+        out << helpText(command).toStdString();
         return ExitOk;
     }
     if (arguments.contains(QLatin1String("--version"))) {
         out << kVersion << '\n';
         return ExitOk;
     }
-    const qsizetype command = arguments.indexOf(QLatin1String("scan"));
-    ScanOptions options;
-    QString programFolder;
-    QString hostFolder;
-    QString archiveUrl;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments.at(i);
-        if (i == command) {
-            continue;
+    if (at < 0) {
+        return usageError(err, {}, QStringLiteral("no command given"));
+    }
+    QStringList rest = arguments;
+    rest.removeAt(at);
+    Parsed parsed;
+    QString error;
+    if (!parse(*findCommand(command), rest, parsed, error)) {
+        return usageError(err, command, error);
+    }
+    const QString programFolder = resolveProgramFolder(parsed.values.value(QStringLiteral("--program-folder")));
+    const QString archiveUrl = archiveBaseUrl(parsed.values.value(QStringLiteral("--archive-url")));
+    const QString hostFolder = parsed.values.value(QStringLiteral("--host-folder"));
+
+    if (command == QLatin1String("scan")) {
+        ScanOptions options;
+        for (const QString& path : parsed.positional) {
+            options.paths.push_back(local(path));
         }
-        QString* target = nullptr;
-        if (argument == QLatin1String("--program-folder")) {
-            target = &programFolder;
-        } else if (argument == QLatin1String("--host-folder")) {
-            target = &hostFolder;
-        } else if (argument == QLatin1String("--archive-url")) {
-            target = &archiveUrl;
-        } else if (argument == QLatin1String("--log")) {
-            options.log = true;
-            continue;
-        } else if (argument == QLatin1String("--json")) {
-            options.json = true;
-            continue;
-        } else if (argument.startsWith(QLatin1String("--"))) {
-            return usageError(err, QStringLiteral("unknown option '%1'").arg(argument));
-        } else {
-            options.paths.push_back(local(argument));
-            continue;
+        options.log = parsed.flags.contains(QStringLiteral("--log"));
+        options.json = parsed.flags.contains(QStringLiteral("--json"));
+        if (options.paths.empty()) {
+            return usageError(err, command, QStringLiteral("scan needs at least one song file or folder"));
         }
-        if (!takeValue(arguments, i, *target)) {
-            return usageError(err, QStringLiteral("%1 needs a value").arg(argument));
+        if (options.log && options.json) {
+            return usageError(err, command, QStringLiteral("--log and --json cannot be used together"));
         }
+        options.programFolder = programFolder.toStdString();
+        options.hostFolder = hostFolder.isEmpty() ? std::string() : local(hostFolder);
+        return runScan(options, *makePlatformHostSettings(), out, err);
     }
-    if (command < 0) {
-        return usageError(err, QStringLiteral("no command given"));
+    if (command == QLatin1String("catalogue")) {
+        if (parsed.positional.size() > 1) {
+            return usageError(err, command, QStringLiteral("give at most one FILTER"));
+        }
+        CatalogueOptions options;
+        options.programFolder = programFolder;
+        options.effects = parsed.flags.contains(QStringLiteral("--effects"));
+        options.entries = parsed.flags.contains(QStringLiteral("--entries"));
+        options.json = parsed.flags.contains(QStringLiteral("--json"));
+        options.filter = parsed.positional.value(0);
+        return runCatalogue(options, out, err);
     }
-    if (options.paths.empty()) {
-        return usageError(err, QStringLiteral("scan needs at least one song file or folder"));
+    if (command == QLatin1String("update-catalogue")) {
+        if (!parsed.positional.isEmpty()) {
+            return usageError(err, command, QStringLiteral("unexpected argument '%1'").arg(parsed.positional.first()));
+        }
+        return runUpdateCatalogue(programFolder, archiveUrl, out, err);
     }
-    if (options.log && options.json) {
-        return usageError(err, QStringLiteral("--log and --json cannot be used together"));
+    // download
+    const bool generator = parsed.flags.contains(QStringLiteral("--generator"));
+    const bool effect = parsed.flags.contains(QStringLiteral("--effect"));
+    if (generator == effect) {
+        return usageError(err, command, QStringLiteral("give exactly one of --generator and --effect"));
     }
-    options.programFolder = resolveProgramFolder(programFolder).toStdString();
-    options.hostFolder = hostFolder.isEmpty() ? std::string() : local(hostFolder);
-    const std::unique_ptr<HostSettings> settings = makePlatformHostSettings();
-    return runScan(options, *settings, out, err);
+    if (parsed.positional.size() != 1) {
+        return usageError(err, command, QStringLiteral("give exactly one ENTRY"));
+    }
+    DownloadOptions options;
+    options.entry = parsed.positional.first();
+    options.generators = generator;
+    options.yes = parsed.flags.contains(QStringLiteral("--yes"));
+    options.hostFolder = hostFolder.isEmpty() ? QString() : QString::fromStdString(local(hostFolder));
+    options.programFolder = programFolder;
+    options.archiveUrl = archiveUrl;
+    return runDownload(options, *makePlatformHostSettings(), out, err);
 }
 
 } // namespace gw::cli

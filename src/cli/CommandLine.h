@@ -26,7 +26,7 @@ int run(const QStringList& arguments, std::ostream& out, std::ostream& err);
  */
 bool parseWindowOptions(const QStringList& arguments, CommonOptions& options, QString& error);
 
-/** The text of --help. */
-QString helpText();
+/** The text of --help: of one command, or of the program when command names none. */
+QString helpText(const QString& command = {});
 
 } // namespace gw::cli

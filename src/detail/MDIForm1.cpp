@@ -22,7 +22,7 @@ namespace {
 
 const char* const kColumns[] = {"Filename", "Date", "Developer", "Name", "Description", "Type", "Version", "Status"};
 // Relative widths: Description twice Filename, Name and Status; Date and Version the narrowest.
-constexpr int kColumnWidths[] = {150, 75, 110, 150, 300, 90, 60, 150};
+constexpr int kColumnWidths[] = {120, 80, 100, 120, 240, 90, 64, 120};
 
 /** A table row, ordered within a column as the sorted lists are: letter case ignored, ties by exact text. */
 class TableRow : public QTreeWidgetItem
@@ -148,7 +148,7 @@ void MDIForm1::buildControls()
     grid->setRowStretch(2, 1);
     grid->setColumnStretch(0, 2);
     grid->setColumnStretch(1, 1);
-    resize(1000, 640);
+    resize(1100, 660);
 }
 
 void MDIForm1::setFileToView(bool Gen) { fileToView = Gen ? 1 : 2; }

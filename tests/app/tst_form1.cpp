@@ -62,6 +62,7 @@ private slots:
     void controlsSitInTheirFixedPlaces();
     void startUpWithoutSettingsFallsBackAndCreatesGearFolders();
     void startUpWithSettingsUsesTheHostFolder();
+    void gearFolderThatCannotBeMadeIsReported();
     void listsKeepCaseInsensitiveOrder();
     void openDialogAddsSeveralFilesOnce();
     void openDialogSingleFileBecomesCurrent();
@@ -239,6 +240,27 @@ void TestForm1::startUpWithSettingsUsesTheHostFolder()
     button("Command6")->click();
     QCOMPARE(m_form->statusText(), QStringLiteral("Buzz path from Buzz registry settings is ") +
                                        QDir::toNativeSeparators(path(QStringLiteral("host"))) + QDir::separator());
+}
+
+void TestForm1::gearFolderThatCannotBeMadeIsReported()
+{
+    // A file named "gear" stands where the folder should be, so no folder can be made there, even by root.
+    touch(path(QStringLiteral("host/gear")));
+    m_form = makeForm();
+    QSignalSpy statuses(m_form.get(), &Form1::statusChanged);
+    button("Command6")->click();
+    QStringList seen;
+    for (const QList<QVariant>& args : statuses) {
+        seen << args.at(0).toString();
+    }
+    const QString generators = QDir::toNativeSeparators(path(QStringLiteral("host/gear/generators")));
+    QVERIFY2(seen.contains(QStringLiteral("Unable to create ") + generators +
+                           QStringLiteral(".  Its machines cannot be listed; check the rights on ") +
+                           QDir::toNativeSeparators(path(QStringLiteral("host"))) + QDir::separator()),
+             qPrintable(seen.join(QLatin1Char('\n'))));
+    QCOMPARE(list("File1")->count(), 0);
+    QCOMPARE(list("File2")->count(), 0);
+    QVERIFY(m_dialogs.messages.isEmpty());
 }
 
 void TestForm1::listsKeepCaseInsensitiveOrder()

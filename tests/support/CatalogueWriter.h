@@ -24,6 +24,12 @@ struct CatalogueMachine
  */
 std::string catalogueText(const std::vector<CatalogueMachine>& machines, bool crlf = true);
 
+/**
+ * count machines of one kind with made-up developers and names that read like a real archive's (some with blanks
+ * or percent escapes in their download names), the same every time.
+ */
+std::vector<CatalogueMachine> fictionalMachines(int count, bool generators);
+
 /** count made-up machines of one kind, for load and speed tests. */
 std::vector<CatalogueMachine> manyMachines(int count, const std::string& kind);
 

@@ -82,8 +82,17 @@ int main(int argc, char* argv[])
         {"Glass_Chorus.zip", "2002-09-09", "Glass", "Glass Chorus", "Four-voice chorus", "Effect", "1.0", "Stable"},
         {"Glass_Wah.zip", "2003-04-22", "Glass", "Glass Wah", "Envelope wah", "Effect", "1.4", "Beta"},
     };
+    // A few hundred more of each kind, so the lists and the table look like the archive's.
+    std::vector<CatalogueMachine> allGenerators = generators;
+    std::vector<CatalogueMachine> allEffects = effects;
+    for (const CatalogueMachine& m : gw::test::fictionalMachines(320, true)) {
+        allGenerators.push_back(m);
+    }
+    for (const CatalogueMachine& m : gw::test::fictionalMachines(280, false)) {
+        allEffects.push_back(m);
+    }
     for (const auto& [file, machines] :
-         {std::pair{"allgenerators.txt", generators}, std::pair{"alleffects.txt", effects}}) {
+         {std::pair{"allgenerators.txt", allGenerators}, std::pair{"alleffects.txt", allEffects}}) {
         std::ofstream out(root / file, std::ios::binary);
         out << gw::test::catalogueText(machines);
         ok = ok && static_cast<bool>(out);

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+class Inet;
+class TransferReport;
+
+/**
+ * Fetches the archive's two catalogue pages into the program folder and converts them into the list files the
+ * readers use, reporting every step as "Download Machine Lists" does. Returns true when both pages arrived whole
+ * and both were converted.
+ */
+bool fetchCatalogue(Inet& inet, TransferReport& report, const QString& programFolder, const QString& archiveBaseUrl);
+
+/** Converts the saved pages into allgenerators.txt and alleffects.txt; true when both were converted. */
+bool ConvertListsFromUnix(TransferReport& report, const QString& programFolder);
