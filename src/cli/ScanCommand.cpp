@@ -1,90 +1,22 @@
 #include "cli/ScanCommand.h"
 
-#include "app/HostDiscovery.h"
 #include "app/Platform.h"
-#include "app/TextCodec.h"
-#include "check/MissingCheck.h"
-#include "song/SongScan.h"
+#include "cli/ScanRun.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
 
-#include <algorithm>
-#include <filesystem>
 #include <ostream>
-#include <set>
-#include <system_error>
 
 namespace gw::cli {
 
-namespace fs = std::filesystem;
-
 namespace {
-
-struct ListOrder
-{
-    bool operator()(const std::string& a, const std::string& b) const { return listLess(a, b); }
-};
-// Equal under ListOrder means exactly equal, so a set keeps each name once as the window's lists do.
-using SortedNames = std::set<std::string, ListOrder>;
-
-struct SongReport
-{
-    std::string path;
-    std::string error;
-    std::vector<MachineRef> machines;
-    std::vector<std::string> log;
-};
-
-/** Collects what the scan of one song reports; the used names go into the run's shared lists. */
-class CollectingSink : public ScanSink
-{
-public:
-    CollectingSink(SongReport& report, SortedNames& generators, SortedNames& effects)
-        : m_report(report)
-        , m_generators(generators)
-        , m_effects(effects)
-    {
-    }
-
-    void setStatus(const std::string&, bool) override {}
-    void startLog(const std::string& line) override { m_report.log.assign(1, line); }
-    void log(const std::string& line) override { m_report.log.push_back(line); }
-    void showMessage(const std::string& text) override { m_report.error = text; }
-    void addUsed(const MachineRef& machine) override
-    {
-        m_report.machines.push_back(machine);
-        (machine.isGenerator() ? m_generators : m_effects).insert(platform::ansiToUtf8(machine.dll));
-    }
-
-private:
-    SongReport& m_report;
-    SortedNames& m_generators;
-    SortedNames& m_effects;
-};
-
-fs::path toPath(const std::string& utf8)
-{
-    return fs::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
-}
-
-std::string fromPath(const fs::path& path)
-{
-    const std::u8string u8 = path.u8string();
-    return std::string(reinterpret_cast<const char*>(u8.data()), u8.size());
-}
-
-bool isSongName(const fs::path& path)
-{
-    const std::string extension = listSortKey(fromPath(path.extension()));
-    return extension == ".bmx" || extension == ".bmw";
-}
 
 QString qs(const std::string& utf8) { return QString::fromStdString(utf8); }
 
-template <typename Names> QJsonArray jsonArray(const Names& names)
+QJsonArray jsonArray(const std::vector<std::string>& names)
 {
     QJsonArray array;
     for (const std::string& name : names) {
@@ -93,148 +25,46 @@ template <typename Names> QJsonArray jsonArray(const Names& names)
     return array;
 }
 
-void printBlock(std::ostream& out, const char* heading, const std::vector<std::string>& names)
-{
-    out << heading << '\n';
-    for (const std::string& name : names) {
-        out << "  " << name << '\n';
-    }
-}
-
-std::vector<std::string> sorted(std::vector<std::string> names)
-{
-    std::sort(names.begin(), names.end(), ListOrder());
-    return names;
-}
-
 } // namespace
-
-std::vector<std::string> collectSongs(const std::vector<std::string>& paths, std::vector<std::string>& notFound)
-{
-    std::vector<std::string> songs;
-    for (const std::string& path : paths) {
-        std::error_code error;
-        const fs::path root = toPath(path);
-        if (fs::is_directory(root, error)) {
-            std::vector<std::string> found;
-            const auto options = fs::directory_options::skip_permission_denied;
-            for (fs::recursive_directory_iterator it(root, options, error), end; !error && it != end;
-                 it.increment(error)) {
-                std::error_code typeError;
-                if (it->is_regular_file(typeError) && isSongName(it->path())) {
-                    found.push_back(fromPath(it->path()));
-                }
-            }
-            std::sort(found.begin(), found.end());
-            songs.insert(songs.end(), found.begin(), found.end());
-        } else if (fs::exists(root, error)) {
-            songs.push_back(path);
-        } else {
-            notFound.push_back(path);
-        }
-    }
-    return songs;
-}
 
 int runScan(const ScanOptions& options, const HostSettings& settings, std::ostream& out, std::ostream& err)
 {
-    std::vector<std::string> notFound;
-    const std::vector<std::string> songs = collectSongs(options.paths, notFound);
-    for (const std::string& path : notFound) {
-        err << "gearwarden scan: " << path << ": no such file or folder\n";
+    ScanResult result;
+    const int status = scanSongs(options, settings, result, err);
+    if (!result.scanned) {
+        return status;
     }
-    if (!notFound.empty()) {
-        return ExitError;
+    if (!options.json) {
+        printTextReport(result, options.log, out);
+        return status;
     }
-
-    std::string hostFolder;
-    if (!options.hostFolder.empty()) {
-        hostFolder = withTrailingSeparator(options.hostFolder);
-        if (!folderExists(hostFolder)) {
-            err << "gearwarden scan: host folder " << hostFolder << " does not exist\n";
-            return ExitError;
-        }
-    } else {
-        const HostFolder found = findHostFolder(settings, options.programFolder);
-        hostFolder = found.folder;
-        for (const Notice& notice : found.notices) {
-            if (notice.kind == Notice::Kind::Message) {
-                err << notice.text << '\n';
-            }
-        }
-    }
-
-    SortedNames generatorsUsed;
-    SortedNames effectsUsed;
-    std::vector<SongReport> reports;
-    bool anyUnreadable = false;
-    for (const std::string& path : songs) {
-        SongReport& report = reports.emplace_back();
-        report.path = path;
-        CollectingSink sink(report, generatorsUsed, effectsUsed);
-        scanSong(path, sink);
-        if (!report.error.empty()) {
-            anyUnreadable = true;
-            err << report.error << '\n';
-        }
-    }
-
-    const std::vector<std::string> generatorFiles = listDlls(generatorsFolder(hostFolder));
-    const std::vector<std::string> effectFiles = listDlls(effectsFolder(hostFolder));
-    const std::vector<std::string> usedGenerators(generatorsUsed.begin(), generatorsUsed.end());
-    const std::vector<std::string> usedEffects(effectsUsed.begin(), effectsUsed.end());
-    const std::vector<std::string> missingGenerators =
-        sorted(findMissing(MachineKind::Generator, usedGenerators, generatorFiles, effectFiles));
-    const std::vector<std::string> missingEffects =
-        sorted(findMissing(MachineKind::Effect, usedEffects, effectFiles, generatorFiles));
-
-    if (options.json) {
-        QJsonArray songArray;
-        for (const SongReport& report : reports) {
-            QJsonArray machines;
-            for (const MachineRef& machine : report.machines) {
-                machines.append(QJsonObject{
-                    {QStringLiteral("name"), qs(platform::ansiToUtf8(machine.name))},
-                    {QStringLiteral("dll"), qs(platform::ansiToUtf8(machine.dll))},
-                    {QStringLiteral("kind"),
-                     machine.isGenerator() ? QStringLiteral("generator") : QStringLiteral("effect")},
-                });
-            }
-            songArray.append(QJsonObject{
-                {QStringLiteral("path"), qs(report.path)},
-                {QStringLiteral("error"), report.error.empty() ? QJsonValue() : QJsonValue(qs(report.error))},
-                {QStringLiteral("machines"), machines},
+    QJsonArray songArray;
+    for (const SongReport& report : result.reports) {
+        QJsonArray machines;
+        for (const MachineRef& machine : report.machines) {
+            machines.append(QJsonObject{
+                {QStringLiteral("name"), qs(platform::ansiToUtf8(machine.name))},
+                {QStringLiteral("dll"), qs(platform::ansiToUtf8(machine.dll))},
+                {QStringLiteral("kind"), machine.isGenerator() ? QStringLiteral("generator") : QStringLiteral("effect")},
             });
         }
-        const QJsonObject root{
-            {QStringLiteral("hostFolder"), qs(hostFolder)},
-            {QStringLiteral("songs"), songArray},
-            {QStringLiteral("generatorsUsed"), jsonArray(usedGenerators)},
-            {QStringLiteral("effectsUsed"), jsonArray(usedEffects)},
-            {QStringLiteral("missingGenerators"), jsonArray(missingGenerators)},
-            {QStringLiteral("missingEffects"), jsonArray(missingEffects)},
-        };
-        out << QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString();
-    } else {
-        if (options.log) {
-            for (const SongReport& report : reports) {
-                for (const std::string& line : report.log) {
-                    out << line << '\n';
-                }
-                out << '\n';
-            }
-        }
-        printBlock(out, "Generators used", usedGenerators);
-        printBlock(out, "Effects used", usedEffects);
-        printBlock(out, "Missing Generators", missingGenerators);
-        printBlock(out, "Missing Effects", missingEffects);
+        songArray.append(QJsonObject{
+            {QStringLiteral("path"), qs(report.path)},
+            {QStringLiteral("error"), report.error.empty() ? QJsonValue() : QJsonValue(qs(report.error))},
+            {QStringLiteral("machines"), machines},
+        });
     }
+    const QJsonObject root{
+        {QStringLiteral("hostFolder"), qs(result.hostFolder)},
+        {QStringLiteral("songs"), songArray},
+        {QStringLiteral("generatorsUsed"), jsonArray(result.generatorsUsed)},
+        {QStringLiteral("effectsUsed"), jsonArray(result.effectsUsed)},
+        {QStringLiteral("missingGenerators"), jsonArray(result.missingGenerators)},
+        {QStringLiteral("missingEffects"), jsonArray(result.missingEffects)},
+    };
+    out << QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString();
     out.flush();
-
-    if (anyUnreadable) {
-        return ExitError;
-    }
-    return missingGenerators.empty() && missingEffects.empty() ? ExitOk : ExitMissing;
+    return status;
 }
 
 } // namespace gw::cli
