@@ -108,6 +108,7 @@ private slots:
     void viewAllGenerators_data();
     void viewAllGenerators();
     void closingTheViewWhileItsDownloadWaits();
+    void missingCatalogueKeepsTheOldTable();
 
 private:
     void makeForm(const QList<Machine>& generators, const QList<Machine>& effects = {},
@@ -406,6 +407,19 @@ void TestDetailView::closingTheViewWhileItsDownloadWaits()
     QVERIFY(!view);
     QVERIFY(!m_form->getDetailedFormShowing());
     QCOMPARE(m_form->statusText(), QStringLiteral("Connected?  Did not download Kick.zip"));
+}
+
+void TestDetailView::missingCatalogueKeepsTheOldTable()
+{
+    // No alleffects.txt: "View All Effects" switches the headings and the missing list, but the table stays.
+    makeForm({{"One.zip", "One"}, {"Two.zip", "Two"}}, {});
+    QVERIFY(openView());
+    QCOMPARE(column(table(), 0), (QStringList{"One.zip", "Two.zip"}));
+    clickView("Command2");
+    QCOMPARE(m_form->detailedView()->getFileToView(), 2);
+    QCOMPARE(column(table(), 0), (QStringList{"One.zip", "Two.zip"}));
+    QCOMPARE(label(8), QStringLiteral("Missing Effects"));
+    QCOMPARE(label(9), QStringLiteral("All Effects available from Plugvault"));
 }
 
 QTEST_MAIN(TestDetailView)
