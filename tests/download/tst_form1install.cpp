@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "RecordingDialogs.h"
 #include "ZipWriter.h"
 
@@ -29,17 +30,8 @@ QStringList texts(const QListWidget* list)
     return result;
 }
 
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
+using TestFiles::contents;
+using TestFiles::writeBytes;
 
 } // namespace
 

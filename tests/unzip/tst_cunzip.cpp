@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "ZipWriter.h"
 
 #include "unzip/cUnzip.h"
@@ -26,17 +27,8 @@ QByteArray noise(int size, quint32 seed)
     return bytes;
 }
 
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
+using TestFiles::contents;
+using TestFiles::writeBytes;
 
 /** Every file and folder below root, relative, with each file's size; hidden ones too. */
 QStringList tree(const QString& root)
