@@ -18,7 +18,7 @@ namespace {
 const char* const kVersion = "gearwarden 1.0";
 
 /** The options a command takes: those with a value, and the flags. */
-struct CommandSpec
+struct CommandInfo
 {
     const char* name;
     QStringList valued;
@@ -27,9 +27,9 @@ struct CommandSpec
     const char* help;
 };
 
-const QList<CommandSpec>& commands()
+const QList<CommandInfo>& commands()
 {
-    static const QList<CommandSpec> list = {
+    static const QList<CommandInfo> list = {
         {"scan",
          {QStringLiteral("--host-folder"), QStringLiteral("--program-folder"), QStringLiteral("--archive-url")},
          {QStringLiteral("--log"), QStringLiteral("--json")},
@@ -72,11 +72,11 @@ const QList<CommandSpec>& commands()
     return list;
 }
 
-const CommandSpec* findCommand(const QString& name)
+const CommandInfo* findCommand(const QString& name)
 {
-    for (const CommandSpec& spec : commands()) {
-        if (name == QLatin1String(spec.name)) {
-            return &spec;
+    for (const CommandInfo& info : commands()) {
+        if (name == QLatin1String(info.name)) {
+            return &info;
         }
     }
     return nullptr;
@@ -106,17 +106,17 @@ struct Parsed
 };
 
 /** Splits the arguments after the command; false, with a message, on an unknown or incomplete option. */
-bool parse(const CommandSpec& spec, const QStringList& arguments, Parsed& parsed, QString& error)
+bool parse(const CommandInfo& info, const QStringList& arguments, Parsed& parsed, QString& error)
 {
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments.at(i);
-        if (spec.valued.contains(argument)) {
+        if (info.valued.contains(argument)) {
             if (i + 1 >= arguments.size()) {
                 error = QStringLiteral("%1 needs a value").arg(argument);
                 return false;
             }
             parsed.values.insert(argument, arguments.at(++i));
-        } else if (spec.flags.contains(argument)) {
+        } else if (info.flags.contains(argument)) {
             parsed.flags.insert(argument);
         } else if (argument.startsWith(QLatin1String("--"))) {
             error = QStringLiteral("unknown option '%1'").arg(argument);
@@ -132,18 +132,18 @@ bool parse(const CommandSpec& spec, const QStringList& arguments, Parsed& parsed
 
 QString helpText(const QString& command)
 {
-    if (const CommandSpec* spec = findCommand(command)) {
+    if (const CommandInfo* info = findCommand(command)) {
         return QStringLiteral("Usage: %1\n\n%2\nCommon options:\n%3")
-            .arg(QLatin1String(spec->usage), QLatin1String(spec->help), QLatin1String(kCommonHelp));
+            .arg(QLatin1String(info->usage), QLatin1String(info->help), QLatin1String(kCommonHelp));
     }
     QString text = QStringLiteral("Usage: gearwarden [--program-folder DIR] [--archive-url URL]\n");
-    for (const CommandSpec& spec : commands()) {
-        text += QStringLiteral("       %1\n").arg(QLatin1String(spec.usage));
+    for (const CommandInfo& info : commands()) {
+        text += QStringLiteral("       %1\n").arg(QLatin1String(info.usage));
     }
     text += QStringLiteral("       gearwarden [COMMAND] --help | --version\n\n"
                            "Without a command Gearwarden opens its window.\n\nCommands:\n");
-    for (const CommandSpec& spec : commands()) {
-        text += QStringLiteral("\n%1\n%2").arg(QLatin1String(spec.name), QLatin1String(spec.help));
+    for (const CommandInfo& info : commands()) {
+        text += QStringLiteral("\n%1\n%2").arg(QLatin1String(info.name), QLatin1String(info.help));
     }
     text += QStringLiteral("\nCommon options:\n") + QLatin1String(kCommonHelp);
     return text;
@@ -162,7 +162,7 @@ bool wantsCommandLine(const QStringList& arguments)
 
 bool parseWindowOptions(const QStringList& arguments, CommonOptions& options, QString& error)
 {
-    const CommandSpec window{"", {QStringLiteral("--program-folder"), QStringLiteral("--archive-url")}, {}, "", ""};
+    const CommandInfo window{"", {QStringLiteral("--program-folder"), QStringLiteral("--archive-url")}, {}, "", ""};
     Parsed parsed;
     if (!parse(window, arguments, parsed, error)) {
         return false;
