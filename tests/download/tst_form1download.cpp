@@ -1,4 +1,5 @@
 #include "RecordingDialogs.h"
+#include "SongWriter.h"
 #include "TestHttpServer.h"
 #include "ZipWriter.h"
 
@@ -71,6 +72,7 @@ private slots:
 
     void nothingSelected();
     void generatorIsFetchedSavedAndInstalled();
+    void recheckAfterTheDownloadDropsTheMachine();
     void effectsSelectionWinsOverGenerators();
     void existingFile_data();
     void existingFile();
@@ -237,6 +239,32 @@ void TestForm1Download::generatorIsFetchedSavedAndInstalled()
     QCOMPARE(read(QStringLiteral("host/gear/generators/Acme Kick.dll")), dll);
     QVERIFY(QDir(path(QStringLiteral("host/gear/effects"))).isEmpty());
     QCOMPARE(texts(m_form->findChild<QListWidget*>(QStringLiteral("File1"))), QStringList{"Acme Kick.dll"});
+}
+
+void TestForm1Download::recheckAfterTheDownloadDropsTheMachine()
+{
+    // A song that uses the machine: scanned, it is missing; downloaded and rechecked, it is not.
+    makeForm({"Acme_Kick.zip"}, {});
+    gw::test::SongWriter song;
+    song.addSimple("Kick", "Acme Kick", 1);
+    const QString songPath = path(QStringLiteral("uses-kick.bmx"));
+    QVERIFY(song.writeTo(songPath.toStdString()));
+    m_dialogs.setNextOpenResult(QDir::toNativeSeparators(songPath));
+    click("Command5");
+    click("Command1");
+    auto* missing = m_form->findChild<QListWidget*>(QStringLiteral("List4"));
+    QCOMPARE(texts(missing), QStringList{"Acme Kick.dll"});
+
+    Reply reply;
+    reply.contentType = "application/zip";
+    reply.body = makeZip({{"Acme Kick.dll", QByteArray(100, 'k')}});
+    serve(QStringLiteral("Acme_Kick.zip"), reply);
+    select("List2", QStringLiteral("Acme_Kick.zip"));
+    click("Command19");
+    QCOMPARE(texts(missing), QStringList{"Acme Kick.dll"}); // an install does not recheck by itself
+    click("Command7");
+    QCOMPARE(missing->count(), 0);
+    QCOMPARE(m_form->statusText(), QStringLiteral("Completed checking missing machines.  No missing machines."));
 }
 
 void TestForm1Download::effectsSelectionWinsOverGenerators()
