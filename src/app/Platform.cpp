@@ -55,6 +55,16 @@ std::FILE* openForReading(const std::string& utf8Path)
     return _wfopen(toWide(utf8Path, CP_UTF8).c_str(), L"rb");
 }
 
+void attachParentConsole()
+{
+    // A window application has no console of its own; borrow the one of the shell that started it, if any.
+    if (AttachConsole(ATTACH_PARENT_PROCESS)) {
+        std::FILE* stream = nullptr;
+        freopen_s(&stream, "CONOUT$", "w", stdout);
+        freopen_s(&stream, "CONOUT$", "w", stderr);
+    }
+}
+
 #else
 
 char pathSeparator() { return '/'; }
@@ -62,6 +72,8 @@ char pathSeparator() { return '/'; }
 std::string ansiToUtf8(std::string_view bytes) { return windows1252ToUtf8(bytes); }
 
 std::FILE* openForReading(const std::string& utf8Path) { return std::fopen(utf8Path.c_str(), "rb"); }
+
+void attachParentConsole() {}
 
 #endif
 

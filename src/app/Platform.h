@@ -19,4 +19,10 @@ std::string ansiToUtf8(std::string_view bytes);
 /** Opens a file named by a UTF-8 path for reading raw bytes, or returns null. */
 std::FILE* openForReading(const std::string& utf8Path);
 
+/**
+ * Lets a program built as a window application write to the console it was started from, for the command-line
+ * mode. Does nothing where programs always have their terminal.
+ */
+void attachParentConsole();
+
 } // namespace gw::platform

@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 #include "app/HostSettings.h"
+#include "app/Platform.h"
 #include "app/ProgramFolder.h"
 #include "app/UserDialogs.h"
 #include "cli/CommandLine.h"
@@ -17,6 +18,7 @@ int main(int argc, char* argv[])
     }
     QCoreApplication::setOrganizationName(QStringLiteral("Gearwarden"));
     if (gw::cli::wantsCommandLine(arguments)) {
+        gw::platform::attachParentConsole();
         QCoreApplication::setApplicationName(QStringLiteral("Gearwarden"));
         QCoreApplication app(argc, argv);
         return gw::cli::run(arguments, std::cout, std::cerr);
