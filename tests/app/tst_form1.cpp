@@ -1,3 +1,4 @@
+#include "TestHost.h"
 #include "RecordingDialogs.h"
 #include "SongWriter.h"
 
@@ -94,9 +95,8 @@ void TestForm1::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("host")));
-    m_settings = std::make_shared<gw::MemoryHostSettings>();
-    m_settings->setValue("BuzzPath", path(QStringLiteral("host")).toStdString());
+    m_settings = hostSettingsAt(path(QStringLiteral("host")));
+    QVERIFY(m_settings);
     m_dialogs.reset();
 }
 

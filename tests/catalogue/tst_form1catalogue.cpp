@@ -1,3 +1,4 @@
+#include "TestHost.h"
 #include "RecordingDialogs.h"
 #include "TestHttpServer.h"
 
@@ -101,9 +102,8 @@ void TestForm1Catalogue::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("host")));
-    m_settings = std::make_shared<gw::MemoryHostSettings>();
-    m_settings->setValue("BuzzPath", path(QStringLiteral("host")).toStdString());
+    m_settings = hostSettingsAt(path(QStringLiteral("host")));
+    QVERIFY(m_settings);
     m_dialogs.reset();
     m_server = std::make_unique<TestHttpServer>();
     QVERIFY(m_server->listen());

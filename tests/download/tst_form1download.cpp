@@ -1,3 +1,4 @@
+#include "TestHost.h"
 #include "RecordingDialogs.h"
 #include "SongWriter.h"
 #include "TestHttpServer.h"
@@ -118,9 +119,8 @@ void TestForm1Download::init()
     // The program folder sits one level down, so a name leaving it would show in the root.
     m_root = std::make_unique<QTemporaryDir>();
     QVERIFY(m_root->isValid());
-    QVERIFY(QDir(m_root->path()).mkpath(QStringLiteral("prog/host")));
-    m_settings = std::make_shared<gw::MemoryHostSettings>();
-    m_settings->setValue("BuzzPath", path(QStringLiteral("host")).toStdString());
+    m_settings = hostSettingsAt(path(QStringLiteral("host")));
+    QVERIFY(m_settings);
     m_dialogs.reset();
     m_server = std::make_unique<TestHttpServer>();
     QVERIFY(m_server->listen());

@@ -1,3 +1,4 @@
+#include "TestHost.h"
 #include "TestFiles.h"
 #include "RecordingDialogs.h"
 #include "ZipWriter.h"
@@ -75,10 +76,10 @@ void TestForm1Install::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
+    m_settings = hostSettingsAt(path(QStringLiteral("host")));
+    QVERIFY(m_settings);
     QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("host/gear/generators")));
     QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("host/gear/effects")));
-    m_settings = std::make_shared<gw::MemoryHostSettings>();
-    m_settings->setValue("BuzzPath", path(QStringLiteral("host")).toStdString());
     m_dialogs.reset();
 }
 
