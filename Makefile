@@ -8,7 +8,7 @@ BUILD_TYPE ?= RelWithDebInfo
 PREFIX ?= /usr/local
 
 # Debian packages needed to build and test.
-PACKAGES := cmake make g++ pkg-config qt6-base-dev libzip-dev
+PACKAGES := cmake make g++ pkg-config qt6-base-dev libzip-dev zlib1g-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

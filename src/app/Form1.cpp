@@ -348,7 +348,7 @@ QString Form1::effectsPath() const { return fromUtf8(gw::effectsFolder(toUtf8(ho
 void Form1::RefreshGearFolders()
 {
     ReadHostFolder();
-    const QString gear = hostFolder + QStringLiteral("gear");
+    const QString gear = fromUtf8(gw::gearFolder(toUtf8(hostFolder)));
     const struct
     {
         QListWidget* listing;

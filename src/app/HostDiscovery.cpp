@@ -1,5 +1,6 @@
 #include "app/HostDiscovery.h"
 
+#include "app/FolderEntries.h"
 #include "app/Platform.h"
 #include "app/TextCodec.h"
 
@@ -12,17 +13,6 @@ namespace gw {
 namespace fs = std::filesystem;
 
 namespace {
-
-fs::path toPath(const std::string& utf8)
-{
-    return fs::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
-}
-
-std::string fromPath(const fs::path& path)
-{
-    const std::u8string u8 = path.u8string();
-    return std::string(reinterpret_cast<const char*>(u8.data()), u8.size());
-}
 
 const char* const kSettingsKey = "HKEY_CURRENT_USER\\Software\\Jeskola\\Buzz\\Settings";
 
@@ -39,7 +29,7 @@ void fallBack(HostFolder& result, const std::string& programFolder, const std::s
 bool folderExists(const std::string& path)
 {
     std::error_code error;
-    return !path.empty() && fs::is_directory(toPath(path), error);
+    return !path.empty() && fs::is_directory(pathFromUtf8(path), error);
 }
 
 std::string withTrailingSeparator(std::string path)
@@ -95,29 +85,34 @@ std::string findSongFolder(const HostSettings& settings, const std::string& prog
     return folderExists(folder) ? folder : programFolder;
 }
 
+std::string gearFolder(const std::string& hostFolder)
+{
+    return hostFolder + entryNameIgnoringCase(hostFolder, "gear");
+}
+
 std::string generatorsFolder(const std::string& hostFolder)
 {
-    const std::string separator(1, platform::pathSeparator());
-    return hostFolder + "gear" + separator + "generators";
+    const std::string gear = gearFolder(hostFolder);
+    return gear + platform::pathSeparator() + entryNameIgnoringCase(gear, "generators");
 }
 
 std::string effectsFolder(const std::string& hostFolder)
 {
-    const std::string separator(1, platform::pathSeparator());
-    return hostFolder + "gear" + separator + "effects";
+    const std::string gear = gearFolder(hostFolder);
+    return gear + platform::pathSeparator() + entryNameIgnoringCase(gear, "effects");
 }
 
 std::vector<std::string> listDlls(const std::string& folder)
 {
     std::vector<std::string> names;
     std::error_code error;
-    for (fs::directory_iterator it(toPath(folder), error), end; !error && it != end; it.increment(error)) {
+    for (fs::directory_iterator it(pathFromUtf8(folder), error), end; !error && it != end; it.increment(error)) {
         std::error_code typeError;
         if (!it->is_regular_file(typeError)) {
             continue;
         }
-        const std::string name = fromPath(it->path().filename());
-        if (name.size() > 4 && listSortKey(name.substr(name.size() - 4)) == ".dll") {
+        const std::string name = utf8FromPath(it->path().filename());
+        if (name.size() > 4 && foldCase(name.substr(name.size() - 4)) == ".dll") {
             names.push_back(name);
         }
     }

@@ -35,7 +35,12 @@ HostFolder findHostFolder(const HostSettings& settings, const std::string& progr
 std::string findSongFolder(const HostSettings& settings, const std::string& programFolder,
                            std::vector<Notice>& notices);
 
-/** The host's generators and effects folders under hostFolder, without a trailing separator. */
+/**
+ * The host's gear folder and its generators and effects folders under hostFolder, without a trailing separator.
+ * Each level is found ignoring letter case, as the host on Windows finds it ("Gear/Generators" under Wine); a level
+ * that does not exist yet is named in lower case.
+ */
+std::string gearFolder(const std::string& hostFolder);
 std::string generatorsFolder(const std::string& hostFolder);
 std::string effectsFolder(const std::string& hostFolder);
 

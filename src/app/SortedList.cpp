@@ -6,7 +6,7 @@
 
 SortedListItem::SortedListItem(const QString& text)
     : QListWidgetItem(text)
-    , m_key(gw::listSortKey(text.toStdString()))
+    , m_key(gw::collationKey(text.toStdString()))
 {
 }
 

@@ -10,7 +10,7 @@ class QListWidget;
 
 /**
  * An entry of the program's sorted list boxes. With sorting switched on, QListWidget puts each new item at its
- * sorted place using this order: letter case ignored, as the Windows list box sorts, ties broken by exact text.
+ * sorted place in the order of the Windows list box (see collationKey), ties broken by exact text.
  */
 class SortedListItem : public QListWidgetItem
 {
@@ -19,7 +19,7 @@ public:
     bool operator<(const QListWidgetItem& other) const override;
 
 private:
-    std::string m_key;
+    std::u32string m_key;
 };
 
 namespace SortedList {

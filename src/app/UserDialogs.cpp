@@ -16,23 +16,31 @@ UserDialogs::Answer QtUserDialogs::message(QWidget* parent, const QString& text,
     return pressed == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
+QString QtUserDialogs::caseBlindPattern(const QString& pattern)
+{
+    QString blind;
+    for (const QChar c : pattern) {
+        if (c.toLower() != c.toUpper()) {
+            blind += QLatin1Char('[') + c.toLower() + c.toUpper() + QLatin1Char(']');
+        } else {
+            blind += c;
+        }
+    }
+    return blind;
+}
+
 QString QtUserDialogs::toQtFilter(const QString& windowsFilter)
 {
     const QStringList parts = windowsFilter.split(QLatin1Char('|'));
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString text = parts.at(i);
-        // The text usually repeats its patterns in brackets; Qt wants them there, space separated, so rebuild them.
-        const qsizetype bracket = text.indexOf(QLatin1Char('('));
-        if (bracket >= 0) {
-            text.truncate(bracket);
-        }
+        // Windows matches "*.bmx" in any letter case ("Demo.Bmx"); the dialogs here match patterns exactly, so each
+        // letter becomes a class. The dialog hides this last bracket and shows the text as Windows does.
         QStringList patterns;
         for (const QString& pattern : parts.at(i + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-            // Songs copied from Windows often carry upper-case extensions; Windows matches them either way.
-            patterns << pattern.toLower() << pattern.toUpper();
+            patterns << caseBlindPattern(pattern);
         }
-        filters << text.trimmed() + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+        filters << parts.at(i).trimmed() + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
     }
     return filters.join(QStringLiteral(";;"));
 }
@@ -43,6 +51,7 @@ QString QtUserDialogs::openFiles(QWidget* parent, const OpenRequest& request)
     dialog.setFileMode(request.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setDefaultSuffix(request.defaultExtension);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     const QStringList filters = dialog.nameFilters();
     if (request.filterIndex >= 0 && request.filterIndex < filters.size()) {
         dialog.selectNameFilter(filters.at(request.filterIndex));

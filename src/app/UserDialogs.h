@@ -48,6 +48,11 @@ public:
     Answer message(QWidget* parent, const QString& text, const QString& title, Buttons buttons) override;
     QString openFiles(QWidget* parent, const OpenRequest& request) override;
 
-    /** A Windows-style filter ("text|*.a;*.b|…") in Qt's form ("text (*.a *.A *.b *.B);;…"). */
+    /**
+     * A Windows-style filter ("text|*.a;*.b|…") in Qt's form, its patterns matching in any letter case as Windows
+     * matches them: "text (*.[aA] *.[bB]);;…".
+     */
     static QString toQtFilter(const QString& windowsFilter);
+    /** A wildcard pattern that matches in any letter case: "*.bmx" becomes "*.[bB][mM][xX]". */
+    static QString caseBlindPattern(const QString& pattern);
 };

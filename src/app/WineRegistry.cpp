@@ -1,5 +1,6 @@
 #include "app/WineRegistry.h"
 
+#include "app/FolderEntries.h"
 #include "app/TextCodec.h"
 
 #include <algorithm>
@@ -121,28 +122,13 @@ std::string utf16ToUtf8(std::u16string_view text)
     return out;
 }
 
-// The registry ignores case; names seen in practice are ASCII or Latin-1.
-char16_t foldCase(char16_t c)
-{
-    if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) {
-        return static_cast<char16_t>(c + 0x20);
-    }
-    return c;
-}
-
 bool equalsIgnoringCase(std::u16string_view a, std::u16string_view b)
 {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](char16_t x, char16_t y) { return foldCase(x) == foldCase(y); });
+                      [](char16_t x, char16_t y) { return foldCase(char32_t{x}) == foldCase(char32_t{y}); });
 }
 
 char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
-
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
-{
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](char x, char y) { return asciiLower(x) == asciiLower(y); });
-}
 
 // ---- user.reg ------------------------------------------------------------------------------------------------
 
@@ -355,22 +341,10 @@ bool isDrivePath(std::string_view path)
     return path.size() >= 2 && path[1] == ':' && asciiLower(path[0]) >= 'a' && asciiLower(path[0]) <= 'z';
 }
 
-/** The entry of dir that Windows would open for name: the exact one, else the only one that differs in case. */
+/** The entry of dir that Windows would open for name. */
 std::string matchEntry(const fs::path& dir, const std::string& name)
 {
-    std::error_code error;
-    if (fs::exists(fs::symlink_status(dir / toPath(name), error))) {
-        return name;
-    }
-    std::string found;
-    int matches = 0;
-    for (fs::directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
-        const std::string entry = toUtf8(it->path().filename());
-        if (equalsIgnoringAsciiCase(entry, name) && ++matches == 1) {
-            found = entry;
-        }
-    }
-    return matches == 1 ? found : name;
+    return entryNameIgnoringCase(utf8FromPath(dir), name);
 }
 
 fs::path driveRoot(const std::string& prefix, char drive)

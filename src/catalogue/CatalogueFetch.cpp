@@ -2,6 +2,7 @@
 
 #include "app/NumberText.h"
 #include "catalogue/CatalogueText.h"
+#include "download/ContentEncoding.h"
 #include "download/Inet.h"
 #include "download/TransferReport.h"
 
@@ -60,6 +61,13 @@ int fetchPage(Inet& inet, TransferReport& report, const QString& programFolder, 
     if (!written) {
         file.remove();
         report.logStatus(QStringLiteral("Unable to write ") + path + QStringLiteral(": ") + file.errorString());
+        return -1;
+    }
+    QString decodeError;
+    if (!decodeSavedBody(path, inet.GetHeader(QStringLiteral("Content-Encoding")), decodeError)) {
+        QFile::remove(path);
+        report.logStatus(QStringLiteral("Did not complete download of ") + page);
+        report.log(decodeError);
         return -1;
     }
     if (file.size() > 0) {

@@ -15,7 +15,7 @@ std::unordered_set<std::string> foldedSet(const std::vector<std::string>& names)
 {
     std::unordered_set<std::string> folded;
     for (const std::string& name : names) {
-        folded.insert(listSortKey(name));
+        folded.insert(foldCase(name));
     }
     return folded;
 }
@@ -54,7 +54,7 @@ std::vector<std::string> findMissing(MachineKind kind, const std::vector<std::st
         if (std::find(builtIn.begin(), builtIn.end(), dll) != builtIn.end()) {
             continue;
         }
-        const std::string key = listSortKey(dll);
+        const std::string key = foldCase(dll);
         const bool wrongFolder = other.count(key) > 0;
         const bool found = wrongFolder || own.count(key) > 0;
         if (!found) {

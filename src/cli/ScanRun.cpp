@@ -65,7 +65,7 @@ std::string fromPath(const fs::path& path)
 
 bool isSongName(const fs::path& path)
 {
-    const std::string extension = listSortKey(fromPath(path.extension()));
+    const std::string extension = foldCase(fromPath(path.extension()));
     return extension == ".bmx" || extension == ".bmw";
 }
 

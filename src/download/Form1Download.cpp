@@ -2,6 +2,7 @@
 #include "app/Form1.h"
 #include "app/Form1Report.h"
 
+#include "app/FolderEntries.h"
 #include "download/Inet.h"
 #include "download/MachineDownload.h"
 #include "download/MachineInstall.h"
@@ -35,8 +36,10 @@ void Form1::moveSelectedDll(QListWidget* listing, const QString& fromFolder, con
     if (!selected.isEmpty()) {
         const QString name = selected.first()->text();
         const QString from = fromFolder + QDir::separator() + name;
+        // The host's platform ignores letter case: "kick.dll" there is this DLL too.
+        const std::string present = gw::findEntryIgnoringCase(toFolder.toStdString(), name.toStdString());
         const QString to = toFolder + QDir::separator() + name;
-        if (!QFileInfo(to).isFile()) {
+        if (present.empty() || !QFileInfo(toFolder + QDir::separator() + QString::fromStdString(present)).isFile()) {
             showMessage(QStringLiteral("Moving ") + name + direction);
             if (QFile::rename(from, to)) {
                 setStatus(QStringLiteral("Moved ") + name + direction);

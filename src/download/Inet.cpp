@@ -39,6 +39,9 @@ void Inet::Execute(const QString& url, const QString& method)
     reset();
     QNetworkRequest request{QUrl(url)};
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    // As the classic control did: no compression asked for, so Content-Length counts the bytes that arrive. (Left
+    // to itself Qt asks for gzip and more, decodes, and drops Content-Length.)
+    request.setRawHeader("Accept-Encoding", "identity");
     m_reply = m_manager->sendCustomRequest(request, method.toLatin1());
     connect(m_reply, &QNetworkReply::readyRead, this, &Inet::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &Inet::onFinished);

@@ -1,6 +1,7 @@
 #include "download/MachineDownload.h"
 
 #include "app/NumberText.h"
+#include "download/ContentEncoding.h"
 #include "download/Inet.h"
 #include "download/TransferReport.h"
 #include "unzip/EntryName.h"
@@ -119,9 +120,15 @@ DownloadOutcome downloadMachine(Inet& inet, TransferReport& report, const Machin
     }
     file.close();
 
-    if (!written || file.size() < declared) {
-        file.remove();
+    QString decodeError;
+    const bool decoded = written && file.size() >= declared &&
+                         decodeSavedBody(saved, inet.GetHeader(QStringLiteral("Content-Encoding")), decodeError);
+    if (!decoded) {
+        QFile::remove(saved);
         report.logStatus(QStringLiteral("Did not complete download of ") + entry);
+        if (!decodeError.isEmpty()) {
+            report.log(decodeError);
+        }
         inProgress = false;
         return DownloadOutcome::Incomplete;
     }

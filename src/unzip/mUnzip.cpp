@@ -1,5 +1,6 @@
 #include "unzip/mUnzip.h"
 
+#include "app/FolderEntries.h"
 #include "unzip/EntryName.h"
 #include "unzip/cUnzip.h"
 
@@ -228,6 +229,11 @@ int Extraction::entry(zip_uint64_t index, const zip_stat_t& stat)
     if ((stat.valid & ZIP_STAT_SIZE) && stat.size > static_cast<zip_uint64_t>(kMaxEntrySize)) {
         progress(QStringLiteral("warning:  skipped ") + name + QStringLiteral(": it claims %1 bytes").arg(stat.size));
         return Warning;
+    }
+    if (!m_options.useFolderNames) {
+        // A file that differs only in letter case is the same file to the host: replace it, do not add a twin.
+        targetName = QString::fromStdString(
+            gw::entryNameIgnoringCase(QDir::toNativeSeparators(m_folder).toStdString(), targetName.toStdString()));
     }
     const QString target = QDir(m_folder).filePath(targetName);
     if (!m_options.testZip) {

@@ -15,6 +15,9 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
 
 #include <memory>
 
@@ -64,10 +67,12 @@ private slots:
     void startUpWithoutSettingsFallsBackAndCreatesGearFolders();
     void startUpWithSettingsUsesTheHostFolder();
     void gearFolderThatCannotBeMadeIsReported();
+    void gearFoldersFoundInAnyLetterCase();
     void listsKeepCaseInsensitiveOrder();
     void openDialogAddsSeveralFilesOnce();
     void openDialogSingleFileBecomesCurrent();
     void openDialogCancelled();
+    void openDialogShowsSongsInAnyLetterCase();
     void tickAndClearButtons();
     void scanWithNothingPickedStillChecks();
     void scanTwoSongsFirstBroken();
@@ -242,6 +247,17 @@ void TestForm1::startUpWithSettingsUsesTheHostFolder()
                                        QDir::toNativeSeparators(path(QStringLiteral("host"))) + QDir::separator());
 }
 
+void TestForm1::gearFoldersFoundInAnyLetterCase()
+{
+    // A Wine installation on a case-sensitive disk: the window uses these folders and makes no second tree.
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("host/Gear/Generators")));
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("host/Gear/Effects")));
+    touch(path(QStringLiteral("host/Gear/Generators/Lunar Pad.dll")));
+    m_form = makeForm();
+    QVERIFY(!QDir(path(QStringLiteral("host/gear"))).exists());
+    QCOMPARE(texts(list("File1")), QStringList({QStringLiteral("Lunar Pad.dll")}));
+}
+
 void TestForm1::gearFolderThatCannotBeMadeIsReported()
 {
     // A file named "gear" stands where the folder should be, so no folder can be made there, even by root.
@@ -267,12 +283,16 @@ void TestForm1::listsKeepCaseInsensitiveOrder()
 {
     m_form = makeForm();
     const QString folder = QDir::toNativeSeparators(m_dir->path());
+    const QString echo = QString::fromUtf8("\u00c9cho.bmx");
     m_dialogs.setNextOpenResult(folder + QChar(0) + QStringLiteral("beta.bmx") + QChar(0) + QStringLiteral("Alpha.bmx") +
-                                QChar(0) + QStringLiteral("alpha.bmx") + QChar(0) + QStringLiteral("Gamma.bmw"));
+                                QChar(0) + echo + QChar(0) + QStringLiteral("alpha.bmx") + QChar(0) +
+                                QStringLiteral("Gamma.bmw"));
     button("Command5")->click();
+    // As a Windows list box shows them: small letter first on a tie, accented letters with their base letter.
     const QString prefix = folder + QDir::separator();
-    QCOMPARE(texts(list("List3")), QStringList({prefix + QStringLiteral("Alpha.bmx"), prefix + QStringLiteral("alpha.bmx"),
-                                                prefix + QStringLiteral("beta.bmx"), prefix + QStringLiteral("Gamma.bmw")}));
+    QCOMPARE(texts(list("List3")), QStringList({prefix + QStringLiteral("alpha.bmx"), prefix + QStringLiteral("Alpha.bmx"),
+                                                prefix + QStringLiteral("beta.bmx"), prefix + echo,
+                                                prefix + QStringLiteral("Gamma.bmw")}));
 }
 
 void TestForm1::openDialogAddsSeveralFilesOnce()
@@ -333,6 +353,47 @@ void TestForm1::openDialogCancelled()
     QCOMPARE(m_dialogs.openRequests.size(), 1);
     QCOMPARE(list("List3")->count(), 0);
     QCOMPARE(m_form->statusText(), QStringLiteral("No bmx or bmw selected"));
+}
+
+void TestForm1::openDialogShowsSongsInAnyLetterCase()
+{
+    // The real dialog, as the program opens it: Windows shows "Demo.Bmx" under "*.bmx", so must we.
+    for (const char* name : {"Demo.Bmx", "loud.BMW", "plain.bmx", "notes.txt"}) {
+        touch(path(QLatin1String(name)));
+    }
+    UserDialogs::OpenRequest request;
+    request.filter = QStringLiteral("bmx and bmw files (*.bmx;*.bmw)|*.bmx;*.bmw|bmx only (*.bmx)|*.bmx");
+    request.initialFolder = m_dir->path();
+    request.multiSelect = true;
+    QStringList shown;
+    QString filterText;
+    QTimer poll;
+    QElapsedTimer waited;
+    waited.start();
+    connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            return;
+        }
+        const auto* view = dialog->findChild<QAbstractItemView*>(QStringLiteral("listView"));
+        shown.clear();
+        for (int row = 0; view && row < view->model()->rowCount(view->rootIndex()); ++row) {
+            const QString name = view->model()->index(row, 0, view->rootIndex()).data().toString();
+            if (QFileInfo(path(name)).isFile()) {
+                shown << name;
+            }
+        }
+        filterText = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))->currentText();
+        if (shown.size() == 3 || waited.elapsed() > 5000) {
+            dialog->reject();
+        }
+    });
+    poll.start(20);
+    QtUserDialogs dialogs;
+    QVERIFY(dialogs.openFiles(nullptr, request).isEmpty());
+    shown.sort();
+    QCOMPARE(shown, QStringList({QStringLiteral("Demo.Bmx"), QStringLiteral("loud.BMW"), QStringLiteral("plain.bmx")}));
+    QCOMPARE(filterText, QStringLiteral("bmx and bmw files (*.bmx;*.bmw)"));
 }
 
 void TestForm1::tickAndClearButtons()

@@ -58,6 +58,7 @@ private slots:
     void songFolder_data();
     void songFolder();
     void listDlls();
+    void gearFoldersInAnyLetterCase();
 };
 
 void TestHostDiscovery::keyMissing()
@@ -165,8 +166,28 @@ void TestHostDiscovery::listDlls()
     QVERIFY(QDir(dir.path()).mkpath("sub/inner.dll"));
 
     const std::vector<std::string> names = gw::listDlls(native(dir.path()).toStdString());
-    QCOMPARE(names, (std::vector<std::string>{"Alpha.DLL", "Beta.dll", "beta.Dll", "zeta.dll", "\xc3\x89" "cho.dll"}));
+    QCOMPARE(names, (std::vector<std::string>{"Alpha.DLL", "beta.Dll", "Beta.dll", "\xc3\x89" "cho.dll", "zeta.dll"}));
     QVERIFY(gw::listDlls(native(dir.filePath("gear/generators")).toStdString()).empty()); // no such folder
+}
+
+void TestHostDiscovery::gearFoldersInAnyLetterCase()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const std::string host = native(dir.path() + "/").toStdString();
+    const auto expect = [&](const QString& path) { return native(dir.path() + "/" + path).toStdString(); };
+    // Nothing there yet: the names the window creates.
+    QCOMPARE(gw::generatorsFolder(host), expect("gear/generators"));
+    // A Wine installation's folders, as they were made on a case-sensitive disk.
+    QVERIFY(QDir(dir.path()).mkpath("Gear/Generators"));
+    QVERIFY(QDir(dir.path()).mkpath("Gear/eFFects"));
+    QCOMPARE(gw::gearFolder(host), expect("Gear"));
+    QCOMPARE(gw::generatorsFolder(host), expect("Gear/Generators"));
+    QCOMPARE(gw::effectsFolder(host), expect("Gear/eFFects"));
+    // The exact name wins over a twin in another case.
+    QVERIFY(QDir(dir.path()).mkpath("gear/generators"));
+    QCOMPARE(gw::generatorsFolder(host), expect("gear/generators"));
+    QCOMPARE(gw::effectsFolder(host), expect("gear/effects"));
 }
 
 QTEST_GUILESS_MAIN(TestHostDiscovery)

@@ -20,6 +20,7 @@ private slots:
     void windows1252_data();
     void windows1252();
     void windows1252IsOneToOne();
+    void foldCaseAgreesWithUnicode();
     void listLessPairs_data();
     void listLessPairs();
     void listLessSortsShuffledSet();
@@ -81,24 +82,48 @@ void TestTextCodec::windows1252IsOneToOne()
     }
 }
 
+void TestTextCodec::foldCaseAgreesWithUnicode()
+{
+    // Every capital of Latin-1, Windows-1252, Latin Extended-A, Greek and Cyrillic folds to Unicode's small letter
+    // (Windows compares "\u0160um.dll" and "\u0161um.dll" as one name); every other character stays as it is.
+    const auto irregular = [](char32_t cp) { return cp == 0x130 || (cp >= 0x180 && cp < 0x1CD) || cp >= 0x1F0; };
+    for (char32_t cp = 0; cp < 0x530; ++cp) {
+        if ((cp >= 0x250 && cp < 0x370) || (cp >= 0x1F0 && cp < 0x250) || irregular(cp)) {
+            continue;
+        }
+        const char32_t lower = QChar(char16_t(cp)).toLower().unicode();
+        QVERIFY2(gw::foldCase(cp) == lower, qPrintable(QString::number(cp, 16)));
+    }
+    QCOMPARE(gw::foldCase(std::string("\xc5\xa0UM.dll")), std::string("\xc5\xa1um.dll"));
+    QCOMPARE(gw::foldCase(std::string("\xc5\xb8")), std::string("\xc3\xbf")); // Y diaeresis
+    QCOMPARE(gw::foldCase(std::string("A\xff\xc3")), std::string("a\xff\xc3")); // stray bytes stay
+    QVERIFY(gw::equalsIgnoringCase("\xc5\x92uvre.DLL", "\xc5\x93uvre.dll"));
+    QVERIFY(!gw::equalsIgnoringCase("\xc3\x89" "cho.dll", "echo.dll")); // accents are not case
+}
+
 void TestTextCodec::listLessPairs_data()
 {
     QTest::addColumn<QString>("a");
     QTest::addColumn<QString>("b");
 
-    // Each row: a sorts strictly before b.
+    // Each row: a sorts strictly before b, as a Windows list box shows them.
     QTest::newRow("small before capital") << "alpha" << "Beta";
     QTest::newRow("capital before small") << "Alpha" << "beta";
-    QTest::newRow("underscore before capital B") << "_x" << "Bx";
+    QTest::newRow("punctuation before digits") << "_x" << "0x";
+    QTest::newRow("digits before letters") << "9x" << "ax";
+    QTest::newRow("blank before letters") << "a b" << "ab";
     QTest::newRow("prefix first") << "Kick" << "kick2";
-    QTest::newRow("tie: exact text, capital first") << "ABC" << "abc";
-    QTest::newRow("tie: mixed") << "Foo" << "fOO";
-    QTest::newRow("Latin-1 capital folds") << QString::fromUtf8("\u00e9a") << QString::fromUtf8("\u00c9z");
-    QTest::newRow("Latin-1 after ASCII") << "zzz" << QString::fromUtf8("\u00c4rger");
-    QTest::newRow("A grave folds") << QString::fromUtf8("\u00e0a") << QString::fromUtf8("\u00c0z");
-    QTest::newRow("Thorn folds") << QString::fromUtf8("\u00fea") << QString::fromUtf8("\u00dez");
-    QTest::newRow("multiplication sign does not") << QString::fromUtf8("\u00d7z") << QString::fromUtf8("\u00f7a");
-    QTest::newRow("Latin-1 tie") << QString::fromUtf8("\u00c9clair") << QString::fromUtf8("\u00e9clair");
+    QTest::newRow("tie: small letter first") << "abc" << "ABC";
+    QTest::newRow("tie: mixed") << "fOO" << "Foo";
+    QTest::newRow("hyphen passed over") << "co-op" << "coor";
+    QTest::newRow("accent only breaks ties") << "eclair" << QString::fromUtf8("\u00c9clair");
+    QTest::newRow("E acute with the E's") << QString::fromUtf8("\u00c9cho") << "Fast";
+    QTest::newRow("A umlaut with the A's") << QString::fromUtf8("\u00c4rger") << "Bass";
+    QTest::newRow("S caron with the S's") << QString::fromUtf8("\u0160um") << "Tape";
+    QTest::newRow("ligature spelt out") << QString::fromUtf8("\u0152uvre") << "Ozone";
+    QTest::newRow("sharp s as ss") << QString::fromUtf8("Ma\u00dfe") << "Mast";
+    QTest::newRow("Latin before Greek") << "zzz" << QString::fromUtf8("\u0391lpha");
+    QTest::newRow("Latin-1 tie") << QString::fromUtf8("\u00e9clair") << QString::fromUtf8("\u00c9clair");
 }
 
 void TestTextCodec::listLessPairs()
@@ -115,9 +140,9 @@ void TestTextCodec::listLessPairs()
 void TestTextCodec::listLessSortsShuffledSet()
 {
     const std::vector<std::string> expected = {
-        "_under", "ALPHA", "Alpha",          "alpha",          "b",
-        "Beta",   "beta",  "eclair",         "Zulu",           "zulu",
-        "\xc3\x84rger",    "\xc3\xa4rger",   "\xc3\x89" "clair", "\xc3\xa9" "clair",
+        "_under", "2nd",   "alpha",  "Alpha",  "ALPHA",  "\xc3\xa4rger", "\xc3\x84rger", "b",
+        "beta",   "Beta",  "eclair", "\xc3\xa9" "clair", "\xc3\x89" "clair", "\xc5\xa1um", "\xc5\xa0um",
+        "zulu",   "Zulu",
     };
     std::vector<std::string> names = expected;
     std::mt19937 random(20240601);

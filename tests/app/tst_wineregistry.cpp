@@ -159,7 +159,7 @@ void TestWineRegistry::drivePaths_data()
     QTest::newRow("slashes, doubled and dot") << QByteArray("C:/Program Files//Buzz/./") << "/Program Files/Buzz/";
     QTest::newRow("dot dot") << QByteArray("C:\\\\Temp\\\\..\\\\..\\\\program files") << "/Program Files";
     QTest::newRow("missing part") << QByteArray("c:\\\\program files\\\\Gone\\\\buzz") << "/Program Files/Gone/buzz";
-    QTest::newRow("two case matches") << QByteArray("C:\\\\Mix\\\\songs") << "/Mix/songs";
+    QTest::newRow("two case matches: the first by bytes") << QByteArray("C:\\\\Mix\\\\songs") << "/Mix/SONGS";
     QTest::newRow("exact case among two") << QByteArray("C:\\\\Mix\\\\SONGS") << "/Mix/SONGS";
 }
 

@@ -62,6 +62,14 @@ void TestMissingCheck::findMissing_data()
                                              << QStringList{} << QStringList{};
     QTest::newRow("Latin-1 case ignored") << gen << QStringList{"\u00c9cho"} << QStringList{"\u00e9cho.dll"}
                                           << QStringList{} << QStringList{};
+    QTest::newRow("Windows-1252 letters beyond Latin-1") << gen << QStringList{"\u0160um \u0152uvre"}
+                                                         << QStringList{"\u0161um \u0153uvre.dll"} << QStringList{}
+                                                         << QStringList{};
+    QTest::newRow("Cyrillic case ignored") << eff << QStringList{"\u0428\u0443\u043c"} << QStringList{}
+                                           << QStringList{"\u0448\u0443\u043c.DLL"}
+                                           << QStringList{"(gen dir)\u0428\u0443\u043c.dll"};
+    QTest::newRow("accents are not case") << gen << QStringList{"\u00c9cho"} << QStringList{"echo.dll"}
+                                          << QStringList{} << QStringList{"\u00c9cho.dll"};
     QTest::newRow("generator in effects folder") << gen << QStringList{"Kick"} << QStringList{}
                                                  << QStringList{"kick.Dll"} << QStringList{"(eff dir)Kick.dll"};
     QTest::newRow("effect in generators folder") << eff << QStringList{"Delay"} << QStringList{}

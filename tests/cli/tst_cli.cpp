@@ -201,14 +201,15 @@ void TestCli::folderSearchFindsSongsInPathOrder()
 
 void TestCli::hostFolderFromWinePrefix()
 {
-    // A prefix whose C: drive is a link, as Wine makes it, with the host installed on it.
+    // A prefix whose C: drive is a link, as Wine makes it, with the host installed on it. Its gear folders were made
+    // on a case-sensitive disk as "Gear/Generators" and "Gear/Effects"; one effect was filed with the generators.
     QDir dir(m_dir->path());
     QVERIFY(dir.mkpath(QStringLiteral("prefix/dosdevices")));
-    QVERIFY(dir.mkpath(QStringLiteral("drive/Program Files/Buzz/gear/generators")));
-    QVERIFY(dir.mkpath(QStringLiteral("drive/Program Files/Buzz/gear/effects")));
+    QVERIFY(dir.mkpath(QStringLiteral("drive/Program Files/Buzz/Gear/Generators")));
+    QVERIFY(dir.mkpath(QStringLiteral("drive/Program Files/Buzz/Gear/Effects")));
     QVERIFY(QFile::link(dir.filePath(QStringLiteral("drive")), dir.filePath(QStringLiteral("prefix/dosdevices/c:"))));
-    QFile(dir.filePath(QStringLiteral("drive/Program Files/Buzz/gear/generators/Lunar Pad.dll"))).open(QIODevice::WriteOnly);
-    QFile(dir.filePath(QStringLiteral("drive/Program Files/Buzz/gear/effects/Ember Crusher.dll"))).open(QIODevice::WriteOnly);
+    QFile(dir.filePath(QStringLiteral("drive/Program Files/Buzz/Gear/Generators/lunar pad.DLL"))).open(QIODevice::WriteOnly);
+    QFile(dir.filePath(QStringLiteral("drive/Program Files/Buzz/Gear/Generators/Ember Crusher.dll"))).open(QIODevice::WriteOnly);
     QFile reg(dir.filePath(QStringLiteral("prefix/user.reg")));
     QVERIFY(reg.open(QIODevice::WriteOnly));
     reg.write("WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n\n#arch=win64\n\n"
@@ -224,7 +225,8 @@ void TestCli::hostFolderFromWinePrefix()
     QVERIFY2(r.err.isEmpty(), qPrintable(r.err));
     const QJsonObject root = QJsonDocument::fromJson(r.out.toUtf8()).object();
     QCOMPARE(strings(root.value(QStringLiteral("missingGenerators"))), QStringList({QStringLiteral("Acme Kick.dll")}));
-    QCOMPARE(strings(root.value(QStringLiteral("missingEffects"))), QStringList({QStringLiteral("Acme Delay.dll")}));
+    QCOMPARE(strings(root.value(QStringLiteral("missingEffects"))),
+             QStringList({QStringLiteral("(gen dir)Ember Crusher.dll"), QStringLiteral("Acme Delay.dll")}));
 }
 
 void TestCli::missingWineSettingsWarnAndFallBack()

@@ -83,7 +83,7 @@ void TestHttpServer::onReadyRead(QTcpSocket* socket)
     }
     socket->setProperty("answered", true);
     const QList<QByteArray> requestLine = head.left(head.indexOf("\r\n")).split(' ');
-    Request request{requestLine.value(0), requestLine.value(1)};
+    Request request{requestLine.value(0), requestLine.value(1), head.left(end)};
     m_requests << request;
     emit requestReceived(request.path);
 

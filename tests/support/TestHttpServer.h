@@ -48,6 +48,8 @@ public:
     {
         QByteArray method;
         QByteArray path;
+        /** The request line and the header lines, as received. */
+        QByteArray head;
     };
 
     explicit TestHttpServer(QObject* parent = nullptr);
