@@ -3,9 +3,9 @@
 #include "RecordingDialogs.h"
 #include "SongWriter.h"
 
-#include "app/Form1.h"
-#include "app/MemoryHostSettings.h"
-#include "detail/MDIForm1.h"
+#include "gui/MainWindow.h"
+#include "MemoryHostSettings.h"
+#include "gui/CatalogueWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -85,17 +85,17 @@ long runQuiet(const QStringList& command)
     return usage.ru_maxrss;
 }
 
-std::unique_ptr<Form1> makeForm(const QString& folder, RecordingDialogs& dialogs)
+std::unique_ptr<MainWindow> makeForm(const QString& folder, RecordingDialogs& dialogs)
 {
     auto settings = std::make_shared<gw::MemoryHostSettings>();
     settings->setValue("BuzzPath", (folder + QStringLiteral("/host")).toStdString());
     QDir(folder).mkpath(QStringLiteral("host"));
-    Form1::Setup setup;
+    MainWindow::Setup setup;
     setup.programFolder = folder;
     setup.archiveBaseUrl = QStringLiteral("http://127.0.0.1:1/");
     setup.dialogs = &dialogs;
     setup.hostSettings = settings;
-    return std::make_unique<Form1>(setup);
+    return std::make_unique<MainWindow>(setup);
 }
 
 bool writeFile(const QString& path, const std::string& content)
@@ -193,7 +193,7 @@ void tableLoadAndSort()
     std::vector<double> load;
     std::vector<double> sort;
     for (int r = 0; r < kRepetitions; ++r) {
-        MDIForm1 view(*form);
+        CatalogueWindow view(*form);
         view.show();
         view.setFileToView(true);
         load.push_back(timeMs([&] { view.LoadFile(); }));
@@ -297,12 +297,12 @@ void downloadVersusCurl()
     auto settings = std::make_shared<gw::MemoryHostSettings>();
     QDir(dir.path()).mkpath(QStringLiteral("host"));
     settings->setValue("BuzzPath", dir.filePath(QStringLiteral("host")).toStdString());
-    Form1::Setup setup;
+    MainWindow::Setup setup;
     setup.programFolder = dir.path();
     setup.archiveBaseUrl = base;
     setup.dialogs = &dialogs;
     setup.hostSettings = settings;
-    Form1 form(setup);
+    MainWindow form(setup);
     form.show();
     auto* list = form.findChild<QListWidget*>(QStringLiteral("List2"));
     list->setCurrentRow(0);

@@ -1,6 +1,6 @@
 // The machine install on arbitrary archive bytes: whatever the archive holds, nothing is written outside the
 // extraction folder and nothing crashes.
-#include "unzip/cUnzip.h"
+#include "unzip/ZipExtractor.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QStringList before = everything(root.path());
 
     for (const bool folders : {false, true}) {
-        cUnzip unzip;
+        ZipExtractor unzip;
         unzip.setZipFile(zipPath);
         unzip.setUnzipFolder(folder);
         unzip.setOverwriteExisting(true);

@@ -1,10 +1,10 @@
 #include "catalogue/CatalogueFetch.h"
 
-#include "app/NumberText.h"
+#include "base/NumberText.h"
 #include "catalogue/CatalogueText.h"
-#include "download/ContentEncoding.h"
-#include "download/Inet.h"
-#include "download/TransferReport.h"
+#include "transfer/ContentEncoding.h"
+#include "transfer/HttpTransfer.h"
+#include "transfer/TransferReport.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -15,7 +15,7 @@ namespace {
 QString numberText(qint64 number) { return QString::fromStdString(gw::NumberText(number)); }
 
 /** Fetches one page into the program folder: 0 without a content type, 1 when it arrived, -1 when it did not. */
-int fetchPage(Inet& inet, TransferReport& report, const QString& programFolder, const QString& archiveBaseUrl,
+int fetchPage(HttpTransfer& inet, TransferReport& report, const QString& programFolder, const QString& archiveBaseUrl,
               const QString& page, bool firstPage)
 {
     const QString url = archiveBaseUrl + page;
@@ -50,7 +50,7 @@ int fetchPage(Inet& inet, TransferReport& report, const QString& programFolder, 
     bool written = true;
     QByteArray chunk;
     do {
-        chunk = inet.GetChunk(1024, Inet::icString);
+        chunk = inet.GetChunk(1024, HttpTransfer::icString);
         received += chunk.size();
         report.status(QStringLiteral("Downloading ") + page + QStringLiteral("  ") + numberText(received) +
                       QStringLiteral(" bytes downloaded"),
@@ -124,7 +124,7 @@ bool ConvertListsFromUnix(TransferReport& report, const QString& programFolder)
     return generators > 0 && effects > 0;
 }
 
-bool fetchCatalogue(Inet& inet, TransferReport& report, const QString& programFolder, const QString& archiveBaseUrl)
+bool fetchCatalogue(HttpTransfer& inet, TransferReport& report, const QString& programFolder, const QString& archiveBaseUrl)
 {
     const int generators =
         fetchPage(inet, report, programFolder, archiveBaseUrl, QStringLiteral("allgenerators.php"), true);

@@ -1,7 +1,7 @@
 #include "check/MissingCheck.h"
 
-#include "app/NumberText.h"
-#include "app/TextCodec.h"
+#include "base/NumberText.h"
+#include "base/TextCodec.h"
 
 #include <algorithm>
 #include <cstdint>

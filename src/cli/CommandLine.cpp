@@ -1,7 +1,7 @@
 #include "cli/CommandLine.h"
 
-#include "app/HostSettings.h"
-#include "app/ProgramFolder.h"
+#include "base/HostSettings.h"
+#include "host/ProgramFolder.h"
 #include "cli/ScanCommand.h"
 #include "cli/TransferCommands.h"
 

@@ -1,6 +1,6 @@
 #include "cli/ScanCommand.h"
 
-#include "app/Platform.h"
+#include "base/Platform.h"
 #include "cli/ScanRun.h"
 
 #include <QJsonArray>

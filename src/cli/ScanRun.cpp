@@ -1,8 +1,8 @@
 #include "cli/ScanRun.h"
 
-#include "app/HostDiscovery.h"
-#include "app/Platform.h"
-#include "app/TextCodec.h"
+#include "host/HostDiscovery.h"
+#include "base/Platform.h"
+#include "base/TextCodec.h"
 #include "check/MissingCheck.h"
 #include "song/SongScan.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "download/TransferReport.h"
+#include "transfer/TransferReport.h"
 
 #include <ostream>
 

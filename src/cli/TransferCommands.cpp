@@ -1,16 +1,16 @@
 #include "cli/TransferCommands.h"
 
-#include "app/HostDiscovery.h"
-#include "app/Platform.h"
+#include "host/HostDiscovery.h"
+#include "base/Platform.h"
 #include "catalogue/CatalogueFetch.h"
 #include "catalogue/CatalogueRows.h"
 #include "catalogue/CatalogueText.h"
 #include "cli/ScanCommand.h"
 #include "cli/StreamReport.h"
-#include "download/Inet.h"
-#include "download/MachineDownload.h"
-#include "download/MachineInstall.h"
-#include "unzip/cUnzip.h"
+#include "transfer/HttpTransfer.h"
+#include "transfer/MachineDownload.h"
+#include "transfer/MachineInstall.h"
+#include "unzip/ZipExtractor.h"
 
 #include <QDir>
 #include <QFile>
@@ -98,7 +98,7 @@ int runUpdateCatalogue(const QString& programFolder, const QString& archiveUrl, 
                        std::ostream& err)
 {
     StreamReport report(out, err, false);
-    Inet inet;
+    HttpTransfer inet;
     return fetchCatalogue(inet, report, programFolder, archiveUrl) ? ExitOk : kExitFailed;
 }
 
@@ -129,7 +129,7 @@ int runDownload(const DownloadOptions& options, const HostSettings& settings, st
     job.generators = options.generators;
     job.programFolder = options.programFolder;
     job.machinesBaseUrl = options.archiveUrl + QStringLiteral("machines/");
-    Inet inet;
+    HttpTransfer inet;
     bool inProgress = false;
     bool installed = false;
     const DownloadOutcome outcome = downloadMachine(

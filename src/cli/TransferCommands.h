@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/HostSettings.h"
+#include "base/HostSettings.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 // The scan command alone, without Qt: what a build of the core by itself (the Windows cross-build) can offer.
 // The full program's "gearwarden scan" runs the same code; this one has no --json.
-#include "app/HostDiscovery.h"
-#include "app/HostSettings.h"
+#include "host/HostDiscovery.h"
+#include "base/HostSettings.h"
 #include "cli/ScanRun.h"
 
 #include <filesystem>

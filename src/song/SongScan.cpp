@@ -1,7 +1,7 @@
 #include "song/SongScan.h"
 
-#include "app/NumberText.h"
-#include "app/Platform.h"
+#include "base/NumberText.h"
+#include "base/Platform.h"
 
 namespace gw {
 

@@ -2,9 +2,9 @@
 #include "RecordingDialogs.h"
 #include "SongWriter.h"
 
-#include "app/Form1.h"
-#include "app/MemoryHostSettings.h"
-#include "app/frmAbout.h"
+#include "gui/MainWindow.h"
+#include "MemoryHostSettings.h"
+#include "gui/AboutBox.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,7 +28,7 @@ namespace {
 class CountingDetailedView : public DetailedViewLink
 {
 public:
-    explicit CountingDetailedView(const Form1& form)
+    explicit CountingDetailedView(const MainWindow& form)
         : m_form(form)
     {
     }
@@ -41,7 +41,7 @@ public:
     QString statusAtCall;
 
 private:
-    const Form1& m_form;
+    const MainWindow& m_form;
 };
 
 QStringList texts(const QListWidget* list)
@@ -83,7 +83,7 @@ private slots:
     void aboutBoxOpensOnce();
 
 private:
-    std::unique_ptr<Form1> makeForm();
+    std::unique_ptr<MainWindow> makeForm();
     QString path(const QString& name) const { return m_dir->path() + QLatin1Char('/') + name; }
     QString writeSong(const QString& name, const SongWriter& song);
     QPushButton* button(const char* name) { return m_form->findChild<QPushButton*>(QLatin1String(name)); }
@@ -93,7 +93,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::shared_ptr<gw::MemoryHostSettings> m_settings;
     RecordingDialogs m_dialogs;
-    std::unique_ptr<Form1> m_form;
+    std::unique_ptr<MainWindow> m_form;
 };
 
 void TestForm1::init()
@@ -112,14 +112,14 @@ void TestForm1::cleanup()
     m_dir.reset();
 }
 
-std::unique_ptr<Form1> TestForm1::makeForm()
+std::unique_ptr<MainWindow> TestForm1::makeForm()
 {
-    Form1::Setup setup;
+    MainWindow::Setup setup;
     setup.programFolder = m_dir->path();
     setup.archiveBaseUrl = QStringLiteral("http://archive.invalid/");
     setup.dialogs = &m_dialogs;
     setup.hostSettings = m_settings;
-    return std::make_unique<Form1>(setup);
+    return std::make_unique<MainWindow>(setup);
 }
 
 QString TestForm1::writeSong(const QString& name, const SongWriter& song)
@@ -263,7 +263,7 @@ void TestForm1::gearFolderThatCannotBeMadeIsReported()
     // A file named "gear" stands where the folder should be, so no folder can be made there, even by root.
     touch(path(QStringLiteral("host/gear")));
     m_form = makeForm();
-    QSignalSpy statuses(m_form.get(), &Form1::statusChanged);
+    QSignalSpy statuses(m_form.get(), &MainWindow::statusChanged);
     button("Command6")->click();
     QStringList seen;
     for (const QList<QVariant>& args : statuses) {
@@ -304,7 +304,7 @@ void TestForm1::openDialogAddsSeveralFilesOnce()
     button("Command5")->click();
     m_dialogs.setNextOpenResult(folder + QChar(0) + QStringLiteral("a.bmx") + QChar(0) + QStringLiteral("b.bmx") +
                                 QChar(0) + QStringLiteral("c.bmw") + QChar(0) + QChar(0));
-    QSignalSpy statuses(m_form.get(), &Form1::statusChanged);
+    QSignalSpy statuses(m_form.get(), &MainWindow::statusChanged);
     button("Command5")->click();
 
     QCOMPARE(list("List3")->count(), 3);
@@ -422,7 +422,7 @@ void TestForm1::tickAndClearButtons()
 void TestForm1::scanWithNothingPickedStillChecks()
 {
     m_form = makeForm();
-    QSignalSpy statuses(m_form.get(), &Form1::statusChanged);
+    QSignalSpy statuses(m_form.get(), &MainWindow::statusChanged);
     button("Command1")->click();
     QVERIFY(m_dialogs.messages.isEmpty());
     QCOMPARE(statuses.first().at(0).toString(), QStringLiteral("Checking missing machines"));
@@ -447,7 +447,7 @@ void TestForm1::scanTwoSongsFirstBroken()
                                 QChar(0) + QStringLiteral("b-good.bmx"));
     button("Command5")->click();
     button("Command14")->click();
-    QSignalSpy statuses(m_form.get(), &Form1::statusChanged);
+    QSignalSpy statuses(m_form.get(), &MainWindow::statusChanged);
     button("Command1")->click();
 
     QCOMPARE(m_dialogs.messageTexts(),
@@ -608,7 +608,7 @@ void TestForm1::aboutBoxOpensOnce()
     m_form = makeForm();
     m_form->show();
     button("Aboutbox")->click();
-    QPointer<frmAbout> first = m_form->aboutBox();
+    QPointer<AboutBox> first = m_form->aboutBox();
     QVERIFY(first);
     QCOMPARE(first->windowTitle(), QStringLiteral("About Gearwarden 1.0"));
     QCOMPARE(first->findChild<QLabel*>(QStringLiteral("lblVersion"))->text(), QStringLiteral("Version 1.0"));
@@ -617,7 +617,7 @@ void TestForm1::aboutBoxOpensOnce()
     QCOMPARE(m_form->aboutBox(), first.data());
     int boxes = 0;
     for (QWidget* widget : QApplication::topLevelWidgets()) {
-        boxes += qobject_cast<frmAbout*>(widget) != nullptr ? 1 : 0;
+        boxes += qobject_cast<AboutBox*>(widget) != nullptr ? 1 : 0;
     }
     QCOMPARE(boxes, 1);
 

@@ -1,6 +1,6 @@
-#include "app/HostDiscovery.h"
-#include "app/MemoryHostSettings.h"
-#include "app/Platform.h"
+#include "host/HostDiscovery.h"
+#include "MemoryHostSettings.h"
+#include "base/Platform.h"
 
 #include <QDir>
 #include <QFile>

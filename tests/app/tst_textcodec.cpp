@@ -1,5 +1,5 @@
-#include "app/NumberText.h"
-#include "app/TextCodec.h"
+#include "base/NumberText.h"
+#include "base/TextCodec.h"
 
 #include <QSet>
 #include <QTest>

@@ -1,5 +1,5 @@
-#include "app/Platform.h"
-#include "app/WineRegistry.h"
+#include "base/Platform.h"
+#include "base/WineRegistry.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,8 +2,8 @@
 #include "RecordingDialogs.h"
 #include "TestHttpServer.h"
 
-#include "app/Form1.h"
-#include "app/MemoryHostSettings.h"
+#include "gui/MainWindow.h"
+#include "MemoryHostSettings.h"
 
 #include <QDir>
 #include <QFile>
@@ -86,7 +86,7 @@ private:
     std::shared_ptr<gw::MemoryHostSettings> m_settings;
     RecordingDialogs m_dialogs;
     std::unique_ptr<TestHttpServer> m_server;
-    std::unique_ptr<Form1> m_form;
+    std::unique_ptr<MainWindow> m_form;
     QList<QByteArray> m_generatorLines;
     QByteArray m_generatorsPage;
     QByteArray m_effectsPage;
@@ -118,12 +118,12 @@ void TestForm1Catalogue::cleanup()
 
 void TestForm1Catalogue::makeForm()
 {
-    Form1::Setup setup;
+    MainWindow::Setup setup;
     setup.programFolder = m_dir->path();
     setup.archiveBaseUrl = m_server->baseUrl();
     setup.dialogs = &m_dialogs;
     setup.hostSettings = m_settings;
-    m_form = std::make_unique<Form1>(setup);
+    m_form = std::make_unique<MainWindow>(setup);
 }
 
 void TestForm1Catalogue::write(const QString& name, const QByteArray& content)
@@ -211,7 +211,7 @@ void TestForm1Catalogue::refreshReadsWithItsTexts()
                                                    "\n" + entryLine("Kick.dll") + "\r\n" + entryLine("Kick.dll") +
                                                    "\r\n\r\nfoot");
     write(QStringLiteral("alleffects.txt"), entryLine("Echo.dll") + "\r\n");
-    QSignalSpy statuses(m_form.get(), &Form1::statusChanged);
+    QSignalSpy statuses(m_form.get(), &MainWindow::statusChanged);
     click("Command4");
 
     QStringList seen;
@@ -239,7 +239,7 @@ void TestForm1Catalogue::refreshWithoutGeneratorsKeepsThem()
         lines << (i % 13 == 5 ? entryLine("Fx" + QByteArray::number(i) + ".dll") : "<p>line</p>");
     }
     write(QStringLiteral("alleffects.txt"), joined(lines, "\r\n"));
-    QSignalSpy statuses(m_form.get(), &Form1::statusChanged);
+    QSignalSpy statuses(m_form.get(), &MainWindow::statusChanged);
     click("Command4");
 
     QStringList seen;
@@ -260,7 +260,7 @@ void TestForm1Catalogue::downloadFetchesSavesAndConverts()
 {
     makeForm();
     serveBothPages();
-    QSignalSpy statuses(m_form.get(), &Form1::statusChanged);
+    QSignalSpy statuses(m_form.get(), &MainWindow::statusChanged);
     click("DownloadMachineLists");
 
     const QString base = m_server->baseUrl();
@@ -368,7 +368,7 @@ void TestForm1Catalogue::emptySecondPageIsDeleted()
     makeForm();
     serveBothPages();
     m_server->setReply("/alleffects.php", Reply{});
-    QSignalSpy statuses(m_form.get(), &Form1::statusChanged);
+    QSignalSpy statuses(m_form.get(), &MainWindow::statusChanged);
     click("DownloadMachineLists");
 
     QVERIFY(!QFile::exists(path(QStringLiteral("alleffects.php"))));

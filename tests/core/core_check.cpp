@@ -2,9 +2,9 @@
 // run under Wine, where the registry, backslash paths and the ANSI code page are the real ones.
 //
 // core_check SONGS_FOLDER SCRATCH_FOLDER [EXPECTED_BUZZ_PATH]
-#include "app/HostDiscovery.h"
-#include "app/HostSettings.h"
-#include "app/Platform.h"
+#include "host/HostDiscovery.h"
+#include "base/HostSettings.h"
+#include "base/Platform.h"
 #include "check/MissingCheck.h"
 #include "song/SongScan.h"
 

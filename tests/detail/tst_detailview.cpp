@@ -4,9 +4,9 @@
 #include "SongWriter.h"
 #include "TestHttpServer.h"
 
-#include "app/Form1.h"
-#include "app/MemoryHostSettings.h"
-#include "detail/MDIForm1.h"
+#include "gui/MainWindow.h"
+#include "MemoryHostSettings.h"
+#include "gui/CatalogueWindow.h"
 
 #include <QDir>
 #include <QFile>
@@ -116,7 +116,7 @@ private:
                   const QString& archive = QStringLiteral("http://127.0.0.1:1/"));
     QString path(const QString& name) const { return m_dir->path() + QLatin1Char('/') + name; }
     QListWidget* list(const char* name) const { return m_form->findChild<QListWidget*>(QLatin1String(name)); }
-    MDIForm1* openView();
+    CatalogueWindow* openView();
     QTreeWidget* table() const { return m_form->detailedView()->table(); }
     QString label(int i) const
     {
@@ -130,7 +130,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::shared_ptr<gw::MemoryHostSettings> m_settings;
     RecordingDialogs m_dialogs;
-    std::unique_ptr<Form1> m_form;
+    std::unique_ptr<MainWindow> m_form;
 };
 
 void TestDetailView::init()
@@ -162,18 +162,18 @@ void TestDetailView::makeForm(const QList<Machine>& generators, const QList<Mach
             file.write(catalogue(machines));
         }
     }
-    Form1::Setup setup;
+    MainWindow::Setup setup;
     setup.programFolder = m_dir->path();
     setup.archiveBaseUrl = archive;
     setup.dialogs = &m_dialogs;
     setup.hostSettings = m_settings;
-    m_form = std::make_unique<Form1>(setup);
+    m_form = std::make_unique<MainWindow>(setup);
 }
 
-MDIForm1* TestDetailView::openView()
+CatalogueWindow* TestDetailView::openView()
 {
     m_form->findChild<QPushButton*>(QStringLiteral("Command21"))->click();
-    MDIForm1* view = m_form->detailedView();
+    CatalogueWindow* view = m_form->detailedView();
     if (view && !QTest::qWaitForWindowExposed(view)) {
         return nullptr;
     }
@@ -213,7 +213,7 @@ void TestDetailView::openingSelectsTheFirstGenerator()
     const QList<Machine> generators{
         {"Zeta.zip", "Zeta"}, {"alpha.zip", "Alpha", "2001-05-06", "First"}, {"Mid.zip", "Mid"}};
     makeForm(generators, {{"Fx.zip", "Fx"}});
-    MDIForm1* view = openView();
+    CatalogueWindow* view = openView();
     QVERIFY(view);
     QVERIFY(m_form->getDetailedFormShowing());
     QCOMPARE(view->windowTitle(), QStringLiteral("Gearwarden 1.0 - Detailed File View"));
@@ -258,7 +258,7 @@ void TestDetailView::openingWithEmptyListsShowsMissingEffects()
     m_form->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
     QCOMPARE(texts(list("List7")), QStringList{"Acme Delay.dll"});
 
-    MDIForm1* view = openView();
+    CatalogueWindow* view = openView();
     QVERIFY(view);
     QCOMPARE(view->getFileToView(), 0);
     QCOMPARE(table()->topLevelItemCount(), 0);
@@ -282,7 +282,7 @@ void TestDetailView::clickInOtherListReloadsOnce()
     const QList<Machine> effects{{"Reverb.zip", "Reverb"}, {"Chorus.zip", "Chorus"}};
     makeForm({{"Kick.zip", "Kick"}}, effects);
     QVERIFY(openView());
-    QSignalSpy statuses(m_form.get(), &Form1::statusChanged);
+    QSignalSpy statuses(m_form.get(), &MainWindow::statusChanged);
     list("List6")->setCurrentRow(1);
     QCOMPARE(statusTexts(statuses), (QStringList{"Selected Reverb.zip", "Loading detailed effects form",
                                                  "Complete loaded detailed effects form", kSyncing, kSynced}));
@@ -309,7 +309,7 @@ void TestDetailView::clicksWithTheViewClosedOrLowered()
     QCOMPARE(m_form->statusText(), QStringLiteral("Selected Echo.zip"));
     QVERIFY(!m_form->detailedView());
 
-    QPointer<MDIForm1> view = openView();
+    QPointer<CatalogueWindow> view = openView();
     QVERIFY(view);
     clickView("Command4");
     QVERIFY(m_form->getDetailedFormShowing());
@@ -392,7 +392,7 @@ void TestDetailView::closingTheViewWhileItsDownloadWaits()
     stall.behaviour = TestHttpServer::Behaviour::Stall;
     server.setReply("/machines/Kick.zip", stall);
     makeForm({{"Kick.zip", "Kick"}}, {}, server.baseUrl());
-    QPointer<MDIForm1> view = openView();
+    QPointer<CatalogueWindow> view = openView();
     QVERIFY(view);
     // Closed first, the view is gone by the time the wait ends.
     connect(

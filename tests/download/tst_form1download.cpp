@@ -4,8 +4,8 @@
 #include "TestHttpServer.h"
 #include "ZipWriter.h"
 
-#include "app/Form1.h"
-#include "app/MemoryHostSettings.h"
+#include "gui/MainWindow.h"
+#include "MemoryHostSettings.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -105,7 +105,7 @@ private:
     std::shared_ptr<gw::MemoryHostSettings> m_settings;
     RecordingDialogs m_dialogs;
     std::unique_ptr<TestHttpServer> m_server;
-    std::unique_ptr<Form1> m_form;
+    std::unique_ptr<MainWindow> m_form;
 };
 
 void TestForm1Download::initTestCase()
@@ -141,12 +141,12 @@ void TestForm1Download::makeForm(const QStringList& generators, const QStringLis
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(catalogue(entries));
     }
-    Form1::Setup setup;
+    MainWindow::Setup setup;
     setup.programFolder = m_root->path() + QStringLiteral("/prog");
     setup.archiveBaseUrl = m_server->baseUrl();
     setup.dialogs = &m_dialogs;
     setup.hostSettings = m_settings;
-    m_form = std::make_unique<Form1>(setup);
+    m_form = std::make_unique<MainWindow>(setup);
 }
 
 QByteArray TestForm1Download::read(const QString& name) const
@@ -398,7 +398,7 @@ void TestForm1Download::progressForAllButTheLastChunk()
     }
     serve(QStringLiteral("Kick.zip"), reply);
     select("List2", QStringLiteral("Kick.zip"));
-    QSignalSpy statuses(m_form.get(), &Form1::statusChanged);
+    QSignalSpy statuses(m_form.get(), &MainWindow::statusChanged);
     click("Command19");
 
     QStringList seen;
@@ -451,7 +451,7 @@ void TestForm1Download::cancelEndsTheWait()
     stall.behaviour = TestHttpServer::Behaviour::Stall;
     serve(QStringLiteral("Kick.zip"), stall);
     select("List2", QStringLiteral("Kick.zip"));
-    QSignalSpy statuses(m_form.get(), &Form1::statusChanged);
+    QSignalSpy statuses(m_form.get(), &MainWindow::statusChanged);
     onRequest([this] { click("Command20"); });
     QElapsedTimer timer;
     timer.start();
@@ -472,7 +472,7 @@ void TestForm1Download::cancelWhileIdleDoesNothing()
     makeForm({"Kick.zip"});
     downloadWorks(QStringLiteral("Kick.zip"));
     const QString log = m_form->logText();
-    QSignalSpy statuses(m_form.get(), &Form1::statusChanged);
+    QSignalSpy statuses(m_form.get(), &MainWindow::statusChanged);
     click("Command20");
     QCOMPARE(statuses.size(), 0);
     QCOMPARE(m_form->logText(), log);

@@ -3,9 +3,9 @@
 #include "RecordingDialogs.h"
 #include "ZipWriter.h"
 
-#include "app/Form1.h"
-#include "app/MemoryHostSettings.h"
-#include "unzip/cUnzip.h"
+#include "gui/MainWindow.h"
+#include "MemoryHostSettings.h"
+#include "unzip/ZipExtractor.h"
 
 #include <QDir>
 #include <QFile>
@@ -69,7 +69,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::shared_ptr<gw::MemoryHostSettings> m_settings;
     RecordingDialogs m_dialogs;
-    std::unique_ptr<Form1> m_form;
+    std::unique_ptr<MainWindow> m_form;
 };
 
 void TestForm1Install::init()
@@ -92,12 +92,12 @@ void TestForm1Install::cleanup()
 
 void TestForm1Install::makeForm()
 {
-    Form1::Setup setup;
+    MainWindow::Setup setup;
     setup.programFolder = m_dir->path();
     setup.archiveBaseUrl = QStringLiteral("http://archive.invalid/");
     setup.dialogs = &m_dialogs;
     setup.hostSettings = m_settings;
-    m_form = std::make_unique<Form1>(setup);
+    m_form = std::make_unique<MainWindow>(setup);
     // Only what the handlers under test show counts.
     m_dialogs.reset();
 }
@@ -138,7 +138,7 @@ void TestForm1Install::installWritesFlatIntoTheGearFolder()
                                                                     .add("../Escape.dll", "escape"));
     QVERIFY(!zip.isEmpty());
     makeForm();
-    QSignalSpy statuses(m_form.get(), &Form1::statusChanged);
+    QSignalSpy statuses(m_form.get(), &MainWindow::statusChanged);
     const QString logBefore = m_form->logText();
     if (toGenerators) {
         m_form->UnzipToGenerators(zip);
@@ -171,7 +171,7 @@ void TestForm1Install::eachInstallHasItsOwnUnzip()
     const QString second = writeZip(QStringLiteral("Second.zip"), ZipWriter().add("Second.dll", "2"));
     makeForm();
     m_form->UnzipToGenerators(first);
-    QPointer<cUnzip> old = m_form->unzipObject();
+    QPointer<ZipExtractor> old = m_form->unzipObject();
     QVERIFY(old);
     QCOMPARE(old->ZipFile(), first);
     QCOMPARE(old->UnzipFolder(), QDir::toNativeSeparators(generators()));

@@ -1,6 +1,6 @@
 #include "TestHttpServer.h"
 
-#include "download/Inet.h"
+#include "transfer/HttpTransfer.h"
 
 #include <QElapsedTimer>
 #include <QNetworkProxy>
@@ -21,7 +21,7 @@ QByteArray pattern(int size)
     return data;
 }
 
-QByteArray wholeBody(Inet& inet, QList<int>* sizes = nullptr)
+QByteArray wholeBody(HttpTransfer& inet, QList<int>* sizes = nullptr)
 {
     QByteArray body;
     for (int guard = 0; guard < 10000; ++guard) {
@@ -61,7 +61,7 @@ private:
     void fetch(const QByteArray& path);
 
     std::unique_ptr<TestHttpServer> m_server;
-    std::unique_ptr<Inet> m_inet;
+    std::unique_ptr<HttpTransfer> m_inet;
 };
 
 void TestInet::initTestCase()
@@ -74,7 +74,7 @@ void TestInet::init()
 {
     m_server = std::make_unique<TestHttpServer>();
     QVERIFY(m_server->listen());
-    m_inet = std::make_unique<Inet>();
+    m_inet = std::make_unique<HttpTransfer>();
 }
 
 void TestInet::cleanup()

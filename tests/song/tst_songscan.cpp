@@ -1,6 +1,6 @@
 #include "song/SongScan.h"
 #include "SongWriter.h"
-#include "app/Platform.h"
+#include "base/Platform.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/MemoryHostSettings.h"
+#include "MemoryHostSettings.h"
 
 #include <QDir>
 #include <QString>

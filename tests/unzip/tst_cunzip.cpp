@@ -1,7 +1,7 @@
 #include "TestFiles.h"
 #include "ZipWriter.h"
 
-#include "unzip/cUnzip.h"
+#include "unzip/ZipExtractor.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -82,8 +82,8 @@ private slots:
     void spaceToUnderScore();
 
 private:
-    /** A cUnzip set up as the installer sets it, for the test archive and folder, recording its messages. */
-    std::unique_ptr<cUnzip> makeUnzip();
+    /** A ZipExtractor set up as the installer sets it, for the test archive and folder, recording its messages. */
+    std::unique_ptr<ZipExtractor> makeUnzip();
     void writeZip(const ZipWriter& writer);
     QString out(const QString& name = QString()) const
     {
@@ -110,14 +110,14 @@ void TestCUnzip::init()
 
 void TestCUnzip::cleanup() { m_dir.reset(); }
 
-std::unique_ptr<cUnzip> TestCUnzip::makeUnzip()
+std::unique_ptr<ZipExtractor> TestCUnzip::makeUnzip()
 {
-    auto unzip = std::make_unique<cUnzip>();
+    auto unzip = std::make_unique<ZipExtractor>();
     unzip->setZipFile(m_zip);
     unzip->setUnzipFolder(m_out);
     unzip->setOverwriteExisting(true);
     unzip->setPromptToOverwrite(false);
-    connect(unzip.get(), &cUnzip::Progress, this, [this](qint32, const QString& message) { m_progress << message; });
+    connect(unzip.get(), &ZipExtractor::Progress, this, [this](qint32, const QString& message) { m_progress << message; });
     return unzip;
 }
 
@@ -282,7 +282,7 @@ void TestCUnzip::entryPath()
     QFETCH(QString, folder);
     QFETCH(QString, file);
     QFETCH(QString, expected);
-    QCOMPARE(cUnzip::EntryPath(folder, file), expected);
+    QCOMPARE(ZipExtractor::EntryPath(folder, file), expected);
 }
 
 void TestCUnzip::hostileNamesStayInTheFolder_data()
@@ -410,7 +410,7 @@ void TestCUnzip::overwrite()
     unzip->setPromptToOverwrite(promptToOverwrite);
     QStringList asked;
     QList<int> offered;
-    connect(unzip.get(), &cUnzip::OverwritePrompt, this, [&](const QString& file, int& response) {
+    connect(unzip.get(), &ZipExtractor::OverwritePrompt, this, [&](const QString& file, int& response) {
         asked << file;
         offered << response;
         if (answer != 0) {
@@ -422,7 +422,7 @@ void TestCUnzip::overwrite()
     QCOMPARE(asked.size(), prompts);
     if (prompts > 0) {
         QCOMPARE(asked.first(), QDir::toNativeSeparators(out(QStringLiteral("a.dll"))));
-        QCOMPARE(offered.first(), int(cUnzip::ReplaceNo));
+        QCOMPARE(offered.first(), int(ZipExtractor::ReplaceNo));
     }
     QCOMPARE(contents(out(QStringLiteral("a.dll"))), replaced ? QByteArray("new a") : QByteArray("old a"));
     QCOMPARE(contents(out(QStringLiteral("b.dll"))), replaced ? QByteArray("new b") : QByteArray("old b"));
@@ -528,7 +528,7 @@ void TestCUnzip::encryptedEntryWithoutPassword()
     QVERIFY(unzip->FileEncrypted(1));
     QVERIFY(!unzip->FileEncrypted(2));
     int requests = 0;
-    connect(unzip.get(), &cUnzip::PasswordRequest, this, [&](QString& password, bool& bCancel) {
+    connect(unzip.get(), &ZipExtractor::PasswordRequest, this, [&](QString& password, bool& bCancel) {
         ++requests;
         password = given;
         bCancel = cancel;
@@ -568,7 +568,7 @@ void TestCUnzip::encryptedEntryWithPassword()
                  .addEncrypted("e2.dll", "second secret", "secret"));
     auto unzip = makeUnzip();
     int requests = 0;
-    connect(unzip.get(), &cUnzip::PasswordRequest, this, [&](QString& password, bool&) {
+    connect(unzip.get(), &ZipExtractor::PasswordRequest, this, [&](QString& password, bool&) {
         ++requests;
         password = given;
     });
@@ -589,7 +589,7 @@ void TestCUnzip::cancelStopsTheRun()
     writeZip(ZipWriter().add("a.dll", "alpha").add("b.dll", "beta").add("c.dll", "gamma"));
     auto unzip = makeUnzip();
     QStringList offered;
-    connect(unzip.get(), &cUnzip::Cancel, this, [&](const QString& message, bool& bCancel) {
+    connect(unzip.get(), &ZipExtractor::Cancel, this, [&](const QString& message, bool& bCancel) {
         offered << message;
         bCancel = message == QLatin1String("b.dll");
     });

@@ -1,0 +1,121 @@
+#include "gui/AboutBox.h"
+
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+AboutBox::AboutBox(const QString& appTitle, QWidget* parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("AboutBox"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("About ") + appTitle);
+
+    lblTitle = new QLabel(appTitle, this);
+    lblTitle->setObjectName(QStringLiteral("lblTitle"));
+    QFont titleFont = lblTitle->font();
+    titleFont.setBold(true);
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);
+    lblTitle->setFont(titleFont);
+
+    lblVersion = new QLabel(QStringLiteral("Version %1.%2").arg(1).arg(0), this);
+    lblVersion->setObjectName(QStringLiteral("lblVersion"));
+
+    txtGuide = new QPlainTextEdit(this);
+    txtGuide->setObjectName(QStringLiteral("txtGuide"));
+    txtGuide->setReadOnly(true);
+    txtGuide->setLineWrapMode(QPlainTextEdit::NoWrap);
+    txtGuide->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    txtGuide->setPlainText(userGuide());
+
+    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setDefault(true);
+    // Escape closes the dialog through reject(), which with WA_DeleteOnClose unloads it like OK does.
+    connect(cmdOK, &QPushButton::clicked, this, &QDialog::close);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdOK);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblTitle);
+    layout->addWidget(lblVersion);
+    layout->addWidget(txtGuide, 1);
+    layout->addLayout(buttons);
+    resize(660, 480);
+}
+
+QString AboutBox::userGuide()
+{
+    return QString::fromUtf8(R"GUIDE(Gearwarden user guide
+=====================
+
+Before you start
+----------------
+Run Buzz at least once on this computer. Buzz then writes the values
+BuzzPath and OpenSongDir under
+    HKEY_CURRENT_USER\Software\Jeskola\Buzz\Settings
+and Gearwarden reads them to find the Buzz folder and your song folder.
+(Under Wine, Gearwarden reads them from the Wine prefix's user.reg:
+$WINEPREFIX, or ~/.wine when that is not set.)
+Without them Gearwarden uses its own folder in place of the Buzz
+folder and says so; it then cannot tell which machines are missing
+from your Buzz installation.
+
+Finding missing machines
+------------------------
+1. Press "Open bmx or bmw files" and pick one or more songs. They are
+   added to the list at the top.
+2. Pick the songs to check: click one, tick the boxes of some, or
+   press "Select All" to tick them all.
+3. Press "Scan bmx or bmw". The machines of the songs appear under
+   "Generators used" and "Effects used", and the machines that are not
+   installed under "Missing Generators" and "Missing Effects".
+   A missing entry that starts with "(eff dir)" is a generator whose
+   DLL lies in the effects folder; "(gen dir)" is an effect in the
+   generators folder. Select the DLL in "Buzz Generators Directory" or
+   "Buzz Effects Directory" and press "Gen>>>>Eff" or "Gen<<<<Eff" to
+   move it where it belongs, then press "Recheck". Only the DLL is
+   moved; presets and other files that came with it stay where they
+   are.
+
+Fetching missing machines
+-------------------------
+4. Find the machine in "Download Generators" or "Download Effects",
+   select it and press "Download". "Detailed machine view" shows the
+   whole catalogue with date, developer, description, type, version
+   and status of every machine.
+   The zip is saved in Gearwarden's folder and unzipped into the gear
+   folder of the list it came from; folders inside the zip are
+   ignored, every file lands directly in that gear folder.
+5. "Download Machine Lists" fetches the archive's catalogue pages
+   (allgenerators.php and alleffects.php) and converts them to
+   allgenerators.txt and alleffects.txt; press "Refresh" afterwards to
+   read them. The pages are read from their HTML by looking for the
+   download links, so a change of the site's layout can upset the
+   lists. Use them at your own risk.
+
+Files
+-----
+Gearwarden keeps everything it writes in its own folder (downloaded
+zips, catalogue pages, allgenerators.txt and alleffects.txt), apart
+from the machines it installs into the Buzz gear folders.
+allgenerators.txt and alleffects.txt come with the program; without
+them the download lists stay empty until you fetch the lists.
+
+Installing and removing
+-----------------------
+Put Gearwarden's folder anywhere you can write. To remove it, delete
+that folder. Gearwarden reads the Buzz registry values named above and
+writes nothing to the registry.
+
+Disclaimer
+----------
+Gearwarden comes with no warranty. Machines come from their authors
+through the machine archive; check what you install. Keep a copy of
+your gear folders before you move or replace machines.
+)GUIDE");
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+/** The About box: title, version and the user guide. Closing it discards it. */
+class AboutBox : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit AboutBox(const QString& appTitle, QWidget* parent = nullptr);
+
+    /** The user guide shown in the box. */
+    static QString userGuide();
+
+private:
+    QLabel* lblTitle;
+    QLabel* lblVersion;
+    QPlainTextEdit* txtGuide;
+    QPushButton* cmdOK;
+};

@@ -1,0 +1,67 @@
+#include "host/ProgramFolder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace gw {
+
+namespace {
+
+QString withSeparator(const QString& folder)
+{
+    QString native = QDir::toNativeSeparators(folder);
+    if (!native.endsWith(QDir::separator())) {
+        native += QDir::separator();
+    }
+    return native;
+}
+
+} // namespace
+
+QString shippedDataFolder()
+{
+    const QDir app(QCoreApplication::applicationDirPath());
+    const QString installed = app.absoluteFilePath(QStringLiteral("../share/gearwarden"));
+    return QFileInfo(installed).isDir() ? QDir::cleanPath(installed) : QString();
+}
+
+QString resolveProgramFolder(const QString& requested)
+{
+    if (!requested.isEmpty()) {
+        return withSeparator(QFileInfo(requested).absoluteFilePath());
+    }
+    // An installed copy has its shared files beside it and may not write its own folder; a portable copy has
+    // neither and keeps everything in its folder.
+    const QString own = QCoreApplication::applicationDirPath();
+    const QString shipped = shippedDataFolder();
+    if (shipped.isEmpty() && QFileInfo(own).isWritable()) {
+        return withSeparator(own);
+    }
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    if (data.isEmpty() || !QDir().mkpath(data)) {
+        return withSeparator(own);
+    }
+    for (const char* name : {"allgenerators.txt", "alleffects.txt"}) {
+        const QString target = QDir(data).filePath(QLatin1String(name));
+        const QString source = QDir(shipped).filePath(QLatin1String(name));
+        if (!shipped.isEmpty() && !QFileInfo::exists(target) && QFileInfo::exists(source)) {
+            QFile::copy(source, target);
+            QFile(target).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+        }
+    }
+    return withSeparator(data);
+}
+
+QString archiveBaseUrl(const QString& requested)
+{
+    QString url = requested.isEmpty() ? QStringLiteral("http://machine-archive.invalid/") : requested;
+    if (!url.endsWith(QLatin1Char('/'))) {
+        url += QLatin1Char('/');
+    }
+    return url;
+}
+
+} // namespace gw

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QList>
+#include <QPair>
+#include <QString>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+/**
+ * The transfer control: one HTTP request at a time, polled by its caller. Execute starts a GET and returns at once;
+ * StillExecuting is true until the request has ended in any way, after which the control holds the whole response:
+ * its headers (GetHeader) and its body (GetChunk, in order). A request that got no answer leaves no header.
+ */
+class HttpTransfer : public QObject
+{
+    Q_OBJECT
+public:
+    enum DataType { icString = 0, icByteArray = 1 };
+
+    /** No data for this long ends a request; the classic control's default time-out. */
+    static constexpr int kTimeoutMs = 60000;
+    /** A body larger than this is refused, so a server that never stops cannot exhaust the memory. */
+    static constexpr qint64 kMaxBody = qint64(1) << 30;
+
+    explicit HttpTransfer(QObject* parent = nullptr);
+    ~HttpTransfer() override;
+
+    /** Starts the request; method is "GET". Any request still running is abandoned first. */
+    void Execute(const QString& url, const QString& method);
+    bool StillExecuting() const;
+    /** A header of the finished response; empty when it has no such header or there was no response. */
+    QString GetHeader(const QString& name) const;
+    /** The next bytes of the body, at most size of them; empty once the body is used up. */
+    QByteArray GetChunk(int size, DataType type = icByteArray);
+    /** Ends the running request; no header remains. */
+    void Cancel();
+
+    /** Waits with the event loop running, without burning a core, until the request has ended. */
+    void waitWhileExecuting();
+
+    /** Why the last request failed, for the log; empty when it succeeded or was not made. */
+    QString errorText() const { return m_error; }
+
+signals:
+    /** The running request has ended. */
+    void finished();
+
+private:
+    void onReadyRead();
+    void onFinished();
+    void reset();
+
+    QNetworkAccessManager* m_manager;
+    QPointer<QNetworkReply> m_reply;
+    QList<QPair<QByteArray, QByteArray>> m_headers;
+    // The body as it arrived, piece by piece: no copy of the whole, however large it is.
+    QList<QByteArray> m_pieces;
+    qsizetype m_pieceOffset = 0;
+    qint64 m_received = 0;
+    QString m_error;
+};
