@@ -1,9 +1,10 @@
-#include "gui/MainWindow.h"
 #include "base/HostSettings.h"
 #include "base/Platform.h"
-#include "host/ProgramFolder.h"
-#include "gui/UserDialogs.h"
 #include "cli/CommandLine.h"
+#include "gui/MainWindow.h"
+#include "gui/QtUserDialogs.h"
+#include "host/ProgramFolder.h"
+#include "model/AppModel.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -35,12 +36,17 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
 
     QtUserDialogs dialogs;
-    MainWindow::Setup setup;
+    AppModel::Setup setup;
     setup.programFolder = gw::resolveProgramFolder(options.programFolder);
     setup.archiveBaseUrl = gw::archiveBaseUrl(options.archiveUrl);
     setup.dialogs = &dialogs;
     setup.hostSettings = gw::makePlatformHostSettings();
-    MainWindow window(setup);
+    AppModel model(setup);
+    MainWindow window(model);
+    dialogs.setParentWindow(&window);
+    // Start-up may show messages (a host that cannot be found), so it runs once the window is there to own them.
+    model.start();
+    window.showModelNow();
     window.show();
     return app.exec();
 }

@@ -1,8 +1,8 @@
 #include "cli/CommandLine.h"
 
-#include "base/HostSettings.h"
 #include "host/ProgramFolder.h"
 #include "cli/ScanCommand.h"
+#include "cli/TerminalSession.h"
 #include "cli/TransferCommands.h"
 
 #include <QDir>
@@ -88,8 +88,6 @@ const char* const kCommonHelp =
     "  --archive-url URL     the machine archive's base URL, ending in '/'\n"
     "  --help                print this help and exit\n"
     "  --version             print the version and exit\n";
-
-std::string local(const QString& path) { return QDir::toNativeSeparators(path).toStdString(); }
 
 int usageError(std::ostream& err, const QString& command, const QString& message)
 {
@@ -211,7 +209,7 @@ int run(const QStringList& arguments, std::ostream& out, std::ostream& err)
     if (command == QLatin1String("scan")) {
         ScanOptions options;
         for (const QString& path : parsed.positional) {
-            options.paths.push_back(local(path));
+            options.paths << QDir::toNativeSeparators(path);
         }
         options.log = parsed.flags.contains(QStringLiteral("--log"));
         options.json = parsed.flags.contains(QStringLiteral("--json"));
@@ -221,9 +219,9 @@ int run(const QStringList& arguments, std::ostream& out, std::ostream& err)
         if (options.log && options.json) {
             return usageError(err, command, QStringLiteral("--log and --json cannot be used together"));
         }
-        options.programFolder = programFolder.toStdString();
-        options.hostFolder = hostFolder.isEmpty() ? std::string() : local(hostFolder);
-        return runScan(options, *makePlatformHostSettings(), out, err);
+        options.programFolder = programFolder;
+        options.hostFolder = QDir::toNativeSeparators(hostFolder);
+        return runScan(options, out, err);
     }
     if (command == QLatin1String("catalogue")) {
         if (parsed.positional.size() > 1) {
@@ -256,10 +254,10 @@ int run(const QStringList& arguments, std::ostream& out, std::ostream& err)
     options.entry = parsed.positional.first();
     options.generators = generator;
     options.yes = parsed.flags.contains(QStringLiteral("--yes"));
-    options.hostFolder = hostFolder.isEmpty() ? QString() : QString::fromStdString(local(hostFolder));
+    options.hostFolder = QDir::toNativeSeparators(hostFolder);
     options.programFolder = programFolder;
     options.archiveUrl = archiveUrl;
-    return runDownload(options, *makePlatformHostSettings(), out, err);
+    return runDownload(options, out, err);
 }
 
 } // namespace gw::cli

@@ -1,7 +1,8 @@
 #include "cli/ScanCommand.h"
 
 #include "base/Platform.h"
-#include "cli/ScanRun.h"
+#include "cli/TerminalSession.h"
+#include "song/SongFiles.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -14,57 +15,104 @@ namespace gw::cli {
 
 namespace {
 
-QString qs(const std::string& utf8) { return QString::fromStdString(utf8); }
+QString decoded(const std::string& bytes) { return QString::fromStdString(platform::ansiToUtf8(bytes)); }
 
-QJsonArray jsonArray(const std::vector<std::string>& names)
+void printBlock(std::ostream& out, const char* heading, const QStringList& names)
 {
-    QJsonArray array;
-    for (const std::string& name : names) {
-        array.append(qs(name));
+    out << heading << '\n';
+    for (const QString& name : names) {
+        out << "  " << name.toStdString() << '\n';
     }
-    return array;
+}
+
+void printText(const AppModel& model, bool withLog, std::ostream& out)
+{
+    if (withLog) {
+        for (const SongScanReport& report : model.lastScan()) {
+            for (const QString& line : report.log) {
+                out << line.toStdString() << '\n';
+            }
+            out << '\n';
+        }
+    }
+    printBlock(out, "Generators used", model.used(MachineKind::Generator).names());
+    printBlock(out, "Effects used", model.used(MachineKind::Effect).names());
+    printBlock(out, "Missing Generators", model.missing(MachineKind::Generator).names());
+    printBlock(out, "Missing Effects", model.missing(MachineKind::Effect).names());
+    out.flush();
+}
+
+void printJson(const AppModel& model, std::ostream& out)
+{
+    QJsonArray songs;
+    for (const SongScanReport& report : model.lastScan()) {
+        QJsonArray machines;
+        for (const MachineRef& machine : report.machines) {
+            machines.append(QJsonObject{
+                {QStringLiteral("name"), decoded(machine.name)},
+                {QStringLiteral("dll"), decoded(machine.dll)},
+                {QStringLiteral("kind"), machine.isGenerator() ? QStringLiteral("generator") : QStringLiteral("effect")},
+            });
+        }
+        songs.append(QJsonObject{
+            {QStringLiteral("path"), report.path},
+            {QStringLiteral("error"), report.error.isEmpty() ? QJsonValue() : QJsonValue(report.error)},
+            {QStringLiteral("machines"), machines},
+        });
+    }
+    const auto array = [](const SortedNames& names) { return QJsonArray::fromStringList(names.names()); };
+    const QJsonObject root{
+        {QStringLiteral("hostFolder"), model.hostFolder()},
+        {QStringLiteral("songs"), songs},
+        {QStringLiteral("generatorsUsed"), array(model.used(MachineKind::Generator))},
+        {QStringLiteral("effectsUsed"), array(model.used(MachineKind::Effect))},
+        {QStringLiteral("missingGenerators"), array(model.missing(MachineKind::Generator))},
+        {QStringLiteral("missingEffects"), array(model.missing(MachineKind::Effect))},
+    };
+    out << QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString();
+    out.flush();
 }
 
 } // namespace
 
-int runScan(const ScanOptions& options, const HostSettings& settings, std::ostream& out, std::ostream& err)
+int runScan(const ScanOptions& options, std::ostream& out, std::ostream& err)
 {
-    ScanResult result;
-    const int status = scanSongs(options, settings, result, err);
-    if (!result.scanned) {
-        return status;
+    std::vector<std::string> paths;
+    for (const QString& path : options.paths) {
+        paths.push_back(path.toStdString());
     }
-    if (!options.json) {
-        printTextReport(result, options.log, out);
-        return status;
+    std::vector<std::string> notFound;
+    const std::vector<std::string> songs = collectSongs(paths, notFound);
+    for (const std::string& path : notFound) {
+        err << "gearwarden scan: " << path << ": no such file or folder\n";
     }
-    QJsonArray songArray;
-    for (const SongReport& report : result.reports) {
-        QJsonArray machines;
-        for (const MachineRef& machine : report.machines) {
-            machines.append(QJsonObject{
-                {QStringLiteral("name"), qs(platform::ansiToUtf8(machine.name))},
-                {QStringLiteral("dll"), qs(platform::ansiToUtf8(machine.dll))},
-                {QStringLiteral("kind"), machine.isGenerator() ? QStringLiteral("generator") : QStringLiteral("effect")},
-            });
+    if (!notFound.empty()) {
+        return ExitError;
+    }
+    TerminalDialogs dialogs(err, false);
+    const std::unique_ptr<AppModel> model =
+        makeModel(QStringLiteral("scan"), options.programFolder, {}, options.hostFolder, dialogs, err);
+    if (!model) {
+        return ExitError;
+    }
+    QStringList songPaths;
+    for (const std::string& song : songs) {
+        songPaths << QString::fromStdString(song);
+    }
+    model->scanSongs(songPaths);
+    if (options.json) {
+        printJson(*model, out);
+    } else {
+        printText(*model, options.log, out);
+    }
+    for (const SongScanReport& report : model->lastScan()) {
+        if (!report.error.isEmpty()) {
+            return ExitError;
         }
-        songArray.append(QJsonObject{
-            {QStringLiteral("path"), qs(report.path)},
-            {QStringLiteral("error"), report.error.empty() ? QJsonValue() : QJsonValue(qs(report.error))},
-            {QStringLiteral("machines"), machines},
-        });
     }
-    const QJsonObject root{
-        {QStringLiteral("hostFolder"), qs(result.hostFolder)},
-        {QStringLiteral("songs"), songArray},
-        {QStringLiteral("generatorsUsed"), jsonArray(result.generatorsUsed)},
-        {QStringLiteral("effectsUsed"), jsonArray(result.effectsUsed)},
-        {QStringLiteral("missingGenerators"), jsonArray(result.missingGenerators)},
-        {QStringLiteral("missingEffects"), jsonArray(result.missingEffects)},
-    };
-    out << QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString();
-    out.flush();
-    return status;
+    return model->missing(MachineKind::Generator).isEmpty() && model->missing(MachineKind::Effect).isEmpty()
+               ? ExitOk
+               : ExitMissing;
 }
 
 } // namespace gw::cli

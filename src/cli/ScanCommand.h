@@ -1,13 +1,22 @@
 #pragma once
 
-#include "base/HostSettings.h"
-#include "cli/ScanRun.h"
+#include <QString>
+#include <QStringList>
 
 #include <iosfwd>
 
 namespace gw::cli {
 
-/** The scan command: scanSongs, then the text report or one JSON object. Returns the exit status. */
-int runScan(const ScanOptions& options, const HostSettings& settings, std::ostream& out, std::ostream& err);
+struct ScanOptions
+{
+    QStringList paths;
+    QString hostFolder; // empty: the one the host's settings name
+    QString programFolder;
+    bool log = false;
+    bool json = false;
+};
+
+/** The scan command: the songs scanned by the model, then the text report or one JSON object. */
+int runScan(const ScanOptions& options, std::ostream& out, std::ostream& err);
 
 } // namespace gw::cli

@@ -1,18 +1,10 @@
 #include "cli/TransferCommands.h"
 
-#include "host/HostDiscovery.h"
 #include "base/Platform.h"
-#include "catalogue/CatalogueFetch.h"
 #include "catalogue/CatalogueRows.h"
 #include "catalogue/CatalogueText.h"
-#include "cli/ScanCommand.h"
-#include "cli/StreamReport.h"
-#include "transfer/HttpTransfer.h"
-#include "transfer/MachineDownload.h"
-#include "transfer/MachineInstall.h"
-#include "unzip/ZipExtractor.h"
+#include "cli/TerminalSession.h"
 
-#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -97,54 +89,29 @@ int runCatalogue(const CatalogueOptions& options, std::ostream& out, std::ostrea
 int runUpdateCatalogue(const QString& programFolder, const QString& archiveUrl, std::ostream& out,
                        std::ostream& err)
 {
-    StreamReport report(out, err, false);
-    HttpTransfer inet;
-    return fetchCatalogue(inet, report, programFolder, archiveUrl) ? ExitOk : kExitFailed;
+    TerminalDialogs dialogs(err, false);
+    AppModel::Setup setup;
+    setup.programFolder = programFolder;
+    setup.archiveBaseUrl = archiveUrl;
+    setup.dialogs = &dialogs;
+    setup.fixedHostFolder = programFolder; // the catalogue needs no host
+    setup.createGearFolders = false;
+    AppModel model(setup);
+    followTransfer(model, dialogs, out, err);
+    return model.fetchCatalogues() ? ExitOk : kExitFailed;
 }
 
-int runDownload(const DownloadOptions& options, const HostSettings& settings, std::ostream& out, std::ostream& err)
+int runDownload(const DownloadOptions& options, std::ostream& out, std::ostream& err)
 {
-    QString hostFolder;
-    if (!options.hostFolder.isEmpty()) {
-        hostFolder = QString::fromStdString(withTrailingSeparator(options.hostFolder.toStdString()));
-        if (!folderExists(hostFolder.toStdString())) {
-            err << "gearwarden download: host folder " << hostFolder.toStdString() << " does not exist\n";
-            return ExitError;
-        }
-    } else {
-        const HostFolder found = findHostFolder(settings, options.programFolder.toStdString());
-        hostFolder = QString::fromStdString(found.folder);
-        for (const Notice& notice : found.notices) {
-            if (notice.kind == Notice::Kind::Message) {
-                err << notice.text << '\n';
-            }
-        }
+    TerminalDialogs dialogs(err, options.yes);
+    const std::unique_ptr<AppModel> model = makeModel(QStringLiteral("download"), options.programFolder,
+                                                      options.archiveUrl, options.hostFolder, dialogs, err);
+    if (!model) {
+        return ExitError;
     }
-    const QString destination = QString::fromStdString(options.generators ? generatorsFolder(hostFolder.toStdString())
-                                                                          : effectsFolder(hostFolder.toStdString()));
-
-    StreamReport report(out, err, options.yes);
-    MachineDownloadJob job;
-    job.entry = options.entry;
-    job.generators = options.generators;
-    job.programFolder = options.programFolder;
-    job.machinesBaseUrl = options.archiveUrl + QStringLiteral("machines/");
-    HttpTransfer inet;
-    bool inProgress = false;
-    bool installed = false;
-    const DownloadOutcome outcome = downloadMachine(
-        inet, report, job, inProgress,
-        [&](const QString& zipPath) {
-            if (!QDir().mkpath(destination)) {
-                report.logStatus(QStringLiteral("Unable to create ") + destination);
-                return false;
-            }
-            bool extracted = false;
-            installZip(zipPath, destination, report, &extracted);
-            return extracted;
-        },
-        &installed);
-    return outcome == DownloadOutcome::Completed && installed ? ExitOk : kExitFailed;
+    followTransfer(*model, dialogs, out, err);
+    const bool installed = model->download(options.generators ? MachineKind::Generator : MachineKind::Effect, options.entry);
+    return installed ? ExitOk : kExitFailed;
 }
 
 } // namespace gw::cli

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "base/HostSettings.h"
-
 #include <QString>
 
 #include <iosfwd>
@@ -35,6 +33,6 @@ struct DownloadOptions
 };
 
 /** Downloads and installs a machine as "Download" does; 0 only when it was downloaded whole and unzipped. */
-int runDownload(const DownloadOptions& options, const HostSettings& settings, std::ostream& out, std::ostream& err);
+int runDownload(const DownloadOptions& options, std::ostream& out, std::ostream& err);
 
 } // namespace gw::cli

@@ -14,36 +14,36 @@ AboutBox::AboutBox(const QString& appTitle, QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("About ") + appTitle);
 
-    lblTitle = new QLabel(appTitle, this);
-    lblTitle->setObjectName(QStringLiteral("lblTitle"));
-    QFont titleFont = lblTitle->font();
+    m_title = new QLabel(appTitle, this);
+    m_title->setObjectName(QStringLiteral("aboutTitle"));
+    QFont titleFont = m_title->font();
     titleFont.setBold(true);
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);
-    lblTitle->setFont(titleFont);
+    m_title->setFont(titleFont);
 
-    lblVersion = new QLabel(QStringLiteral("Version %1.%2").arg(1).arg(0), this);
-    lblVersion->setObjectName(QStringLiteral("lblVersion"));
+    m_version = new QLabel(QStringLiteral("Version %1.%2").arg(1).arg(0), this);
+    m_version->setObjectName(QStringLiteral("aboutVersion"));
 
-    txtGuide = new QPlainTextEdit(this);
-    txtGuide->setObjectName(QStringLiteral("txtGuide"));
-    txtGuide->setReadOnly(true);
-    txtGuide->setLineWrapMode(QPlainTextEdit::NoWrap);
-    txtGuide->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    txtGuide->setPlainText(userGuide());
+    m_guide = new QPlainTextEdit(this);
+    m_guide->setObjectName(QStringLiteral("userGuide"));
+    m_guide->setReadOnly(true);
+    m_guide->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_guide->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_guide->setPlainText(userGuide());
 
-    cmdOK = new QPushButton(QStringLiteral("OK"), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setDefault(true);
+    m_okButton = new QPushButton(QStringLiteral("OK"), this);
+    m_okButton->setObjectName(QStringLiteral("okButton"));
+    m_okButton->setDefault(true);
     // Escape closes the dialog through reject(), which with WA_DeleteOnClose unloads it like OK does.
-    connect(cmdOK, &QPushButton::clicked, this, &QDialog::close);
+    connect(m_okButton, &QPushButton::clicked, this, &QDialog::close);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(cmdOK);
+    buttons->addWidget(m_okButton);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(lblTitle);
-    layout->addWidget(lblVersion);
-    layout->addWidget(txtGuide, 1);
+    layout->addWidget(m_title);
+    layout->addWidget(m_version);
+    layout->addWidget(m_guide, 1);
     layout->addLayout(buttons);
     resize(660, 480);
 }

@@ -17,8 +17,8 @@ public:
     static QString userGuide();
 
 private:
-    QLabel* lblTitle;
-    QLabel* lblVersion;
-    QPlainTextEdit* txtGuide;
-    QPushButton* cmdOK;
+    QLabel* m_title;
+    QLabel* m_version;
+    QPlainTextEdit* m_guide;
+    QPushButton* m_okButton;
 };

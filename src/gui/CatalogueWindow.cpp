@@ -1,30 +1,30 @@
 #include "gui/CatalogueWindow.h"
 
-#include "base/Platform.h"
-#include "catalogue/CatalogueRows.h"
+#include "base/TextCodec.h"
 
 #include <QCloseEvent>
-#include <QFile>
-#include <QFileInfo>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
-#include <QPointer>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <array>
 
 const QString CatalogueWindow::kCaption = QStringLiteral("Gearwarden 1.0 - Detailed File View");
 
 namespace {
 
+using Kind = AppModel::Kind;
+
 const char* const kColumns[] = {"Filename", "Date", "Developer", "Name", "Description", "Type", "Version", "Status"};
 // Relative widths: Description twice Filename, Name and Status; Date and Version the narrowest.
 constexpr int kColumnWidths[] = {120, 80, 100, 120, 240, 90, 64, 120};
 
-/** A table row, ordered within a column as the sorted lists are: letter case ignored, ties by exact text. */
+/** A table row, ordered within a column as the sorted lists are; each column's sort key is made once. */
 class TableRow : public QTreeWidgetItem
 {
 public:
@@ -36,61 +36,77 @@ public:
     bool operator<(const QTreeWidgetItem& other) const override
     {
         const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
-        const QString a = text(column);
-        const QString b = other.text(column);
-        const int folded = a.compare(b, Qt::CaseInsensitive);
-        return folded != 0 ? folded < 0 : a < b;
+        const auto& row = static_cast<const TableRow&>(other);
+        const std::u32string& a = key(column);
+        const std::u32string& b = row.key(column);
+        return a != b ? a < b : text(column) < other.text(column);
     }
-};
 
-QString text(const std::string& bytes) { return QString::fromStdString(gw::platform::ansiToUtf8(bytes)); }
+private:
+    const std::u32string& key(int column) const
+    {
+        std::u32string& cached = m_keys[static_cast<std::size_t>(column)];
+        if (cached.empty()) {
+            cached = gw::collationKey(text(column).toStdString());
+        }
+        return cached;
+    }
+
+    mutable std::array<std::u32string, 8> m_keys;
+};
 
 } // namespace
 
-CatalogueWindow::CatalogueWindow(MainWindow& mainWindow, QWidget* parent)
+CatalogueWindow::CatalogueWindow(AppModel& model, QWidget* parent)
     : QWidget(parent)
-    , m_main(mainWindow)
+    , m_model(model)
 {
-    setObjectName(QStringLiteral("CatalogueWindow"));
+    setObjectName(QStringLiteral("catalogueWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(kCaption);
     buildControls();
-    programFolder = m_main.getApp();
-    fileToView = 0;
+    connect(&m_model, &AppModel::catalogueTableChanged, this, &CatalogueWindow::fillTable);
+    connect(&m_model, &AppModel::selectionChanged, this, &CatalogueWindow::showSelection);
+    connect(&m_model, &AppModel::listChanged, this, [this](AppModel::List which) {
+        if (which == AppModel::List::MissingGenerators || which == AppModel::List::MissingEffects) {
+            showKind();
+        }
+    });
+    fillTable();
 }
 
 void CatalogueWindow::buildControls()
 {
-    Label9 = new QLabel(this);
-    Label9->setObjectName(QStringLiteral("Label9"));
-    QFont bold = Label9->font();
+    m_caption = new QLabel(this);
+    m_caption->setObjectName(QStringLiteral("catalogueCaption"));
+    QFont bold = m_caption->font();
     bold.setBold(true);
-    Label9->setFont(bold);
+    m_caption->setFont(bold);
 
-    ListView1 = new QTreeWidget(this);
-    ListView1->setObjectName(QStringLiteral("ListView1"));
-    ListView1->setColumnCount(8);
+    m_table = new QTreeWidget(this);
+    m_table->setObjectName(QStringLiteral("catalogueTable"));
+    m_table->setColumnCount(8);
     QStringList headings;
     for (const char* column : kColumns) {
         headings << QString::fromLatin1(column);
     }
-    ListView1->setHeaderLabels(headings);
+    m_table->setHeaderLabels(headings);
     for (int c = 0; c < 8; ++c) {
-        ListView1->setColumnWidth(c, kColumnWidths[c]);
+        m_table->setColumnWidth(c, kColumnWidths[c]);
     }
-    ListView1->setRootIsDecorated(false);
-    ListView1->setUniformRowHeights(true);
-    ListView1->setAllColumnsShowFocus(true);
-    ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
-    ListView1->header()->setSectionsClickable(true);
-    ListView1->header()->setSortIndicatorShown(false);
-    connect(ListView1->header(), &QHeaderView::sectionClicked, this, &CatalogueWindow::ColumnClick);
-    connect(ListView1, &QTreeWidget::itemSelectionChanged, this, &CatalogueWindow::onTableSelectionChanged);
+    m_table->setRootIsDecorated(false);
+    m_table->setUniformRowHeights(true);
+    m_table->setAllColumnsShowFocus(true);
+    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_table->header()->setSectionsClickable(true);
+    m_table->header()->setSortIndicatorShown(false);
+    connect(m_table->header(), &QHeaderView::sectionClicked, this, &CatalogueWindow::sortByColumn);
+    connect(m_table, &QTreeWidget::itemSelectionChanged, this, &CatalogueWindow::rowClicked);
 
     auto* fields = new QFormLayout;
     for (int i = 0; i < 8; ++i) {
         auto* label = new QLabel(this);
-        label->setObjectName(QStringLiteral("Label%1").arg(i));
+        label->setObjectName(QStringLiteral("field%1").arg(QLatin1String(kColumns[i])));
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Sunken);
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -104,43 +120,37 @@ void CatalogueWindow::buildControls()
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             label->setMinimumHeight(4 * label->fontMetrics().lineSpacing());
         }
-        m_fieldLabels[i] = label;
+        m_fields[i] = label;
         fields->addRow(QString::fromLatin1(kColumns[i]), label);
     }
 
-    Label8 = new QLabel(this);
-    Label8->setObjectName(QStringLiteral("Label8"));
-    List1 = new QListWidget(this);
-    List1->setObjectName(QStringLiteral("List1"));
+    m_missingLabel = new QLabel(this);
+    m_missingLabel->setObjectName(QStringLiteral("missingLabel"));
+    m_missing = new QListWidget(this);
+    m_missing->setObjectName(QStringLiteral("missingList"));
     auto* missing = new QVBoxLayout;
-    missing->addWidget(Label8);
-    missing->addWidget(List1);
+    missing->addWidget(m_missingLabel);
+    missing->addWidget(m_missing);
 
     auto* buttons = new QVBoxLayout;
-    const struct
-    {
-        const char* name;
-        const char* caption;
-        void (CatalogueWindow::*handler)();
-    } actions[] = {
-        {"Command1", "View All Generators", &CatalogueWindow::Command1_Click},
-        {"Command2", "View All Effects", &CatalogueWindow::Command2_Click},
-        {"Command3", "Download", &CatalogueWindow::Command3_Click},
-        {"Command5", "Cancel Download", &CatalogueWindow::Command5_Click},
-        {"Command4", "Show Main View", &CatalogueWindow::Command4_Click},
-    };
-    for (const auto& action : actions) {
-        auto* button = new QPushButton(QString::fromLatin1(action.caption), this);
-        button->setObjectName(QLatin1String(action.name));
+    const auto addButton = [&](const char* name, const char* caption, auto handler) {
+        auto* button = new QPushButton(QString::fromLatin1(caption), this);
+        button->setObjectName(QLatin1String(name));
         button->setAutoDefault(false);
-        connect(button, &QPushButton::clicked, this, action.handler);
+        connect(button, &QPushButton::clicked, this, handler);
         buttons->addWidget(button);
-    }
+    };
+    addButton("viewGeneratorsButton", "View All Generators", [this] { m_model.viewCatalogue(Kind::Generator); });
+    addButton("viewEffectsButton", "View All Effects", [this] { m_model.viewCatalogue(Kind::Effect); });
+    // The download waits with the event loop running: this window may be closed, and so deleted, meanwhile.
+    addButton("downloadButton", "Download", [model = &m_model] { model->downloadSelected(); });
+    addButton("cancelDownloadButton", "Cancel Download", [this] { m_model.cancelTransfer(); });
+    addButton("showMainButton", "Show Main View", [this] { lower(); });
     buttons->addStretch();
 
     auto* grid = new QGridLayout(this);
-    grid->addWidget(Label9, 0, 0, 1, 2);
-    grid->addWidget(ListView1, 1, 0, 1, 2);
+    grid->addWidget(m_caption, 0, 0, 1, 2);
+    grid->addWidget(m_table, 1, 0, 1, 2);
     grid->addLayout(buttons, 0, 2, 3, 1);
     grid->addLayout(fields, 2, 0);
     grid->addLayout(missing, 2, 1);
@@ -151,145 +161,97 @@ void CatalogueWindow::buildControls()
     resize(1100, 660);
 }
 
-void CatalogueWindow::setFileToView(bool Gen) { fileToView = Gen ? 1 : 2; }
-
-void CatalogueWindow::CopyMissingList()
+void CatalogueWindow::showKind()
 {
-    const bool generators = fileToView == 1;
-    Label8->setText(generators ? QStringLiteral("Missing Generators") : QStringLiteral("Missing Effects"));
-    Label9->setText(generators ? QStringLiteral("All Generators available from Plugvault")
-                               : QStringLiteral("All Effects available from Plugvault"));
-    List1->clear();
-    List1->addItems(m_main.missingEntries(generators));
+    const bool generators = m_model.catalogueViewLoaded() && m_model.catalogueViewKind() == Kind::Generator;
+    m_missingLabel->setText(generators ? QStringLiteral("Missing Generators") : QStringLiteral("Missing Effects"));
+    m_caption->setText(generators ? QStringLiteral("All Generators available from Plugvault")
+                                  : QStringLiteral("All Effects available from Plugvault"));
+    m_missing->clear();
+    m_missing->addItems(m_model.missing(generators ? Kind::Generator : Kind::Effect).names());
 }
 
-void CatalogueWindow::LoadFile()
+void CatalogueWindow::fillTable()
 {
-    const QString path =
-        programFolder + (fileToView == 1 ? QStringLiteral("allgenerators.txt") : QStringLiteral("alleffects.txt"));
-    if (!QFileInfo(path).isFile()) {
-        return;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return; // an unreadable catalogue leaves the table as it was, like a missing one
-    }
-    const QByteArray content = file.readAll();
-    file.close();
-
     m_selectingByCode = true;
-    ListView1->clear();
-    int sinceRepaint = 0;
-    gw::forEachCatalogueRow(std::string_view(content.constData(), static_cast<std::size_t>(content.size())),
-                            [&](const gw::CatalogueRow& row) {
-                                QStringList fields;
-                                for (const std::string& field : row.fields) {
-                                    fields << text(field);
-                                }
-                                ListView1->addTopLevelItem(new TableRow(fields));
-                                if (++sinceRepaint > 100) {
-                                    ListView1->viewport()->repaint();
-                                    sinceRepaint = 0;
-                                }
-                            });
+    m_table->clear();
+    QList<QTreeWidgetItem*> rows;
+    rows.reserve(m_model.catalogueTable().size());
+    for (const QStringList& fields : m_model.catalogueTable()) {
+        rows << new TableRow(fields);
+    }
+    m_table->addTopLevelItems(rows);
     // Sorting, once chosen, stays on: the new rows take the chosen order.
     if (m_sorted) {
-        ListView1->sortItems(m_sortKey, m_sortOrder);
+        m_table->sortItems(m_sortColumn, m_sortOrder);
     }
     m_selectingByCode = false;
+    showKind();
+    showSelection();
 }
 
-void CatalogueWindow::RefreshTableView()
+void CatalogueWindow::showSelection()
 {
-    if (ListView1->topLevelItemCount() == 0) {
-        return;
+    const AppModel::Selection selection = m_model.selection();
+    QTreeWidgetItem* found = nullptr;
+    if (selection.isValid() && m_model.catalogueViewLoaded() && selection.kind == m_model.catalogueViewKind()) {
+        for (int row = 0; row < m_table->topLevelItemCount(); ++row) {
+            if (m_table->topLevelItem(row)->text(0) == selection.entry) {
+                found = m_table->topLevelItem(row);
+            }
+        }
     }
-    const QList<QTreeWidgetItem*> selected = ListView1->selectedItems();
+    m_selectingByCode = true;
+    if (found) {
+        m_table->setCurrentItem(found);
+    } else {
+        // No row stands for the selected machine: none looks selected, so a click on any row selects it anew.
+        m_table->clearSelection();
+    }
+    m_selectingByCode = false;
+    if (found) {
+        showFields();
+        m_table->scrollToItem(found);
+    }
+}
+
+void CatalogueWindow::showFields()
+{
+    const QList<QTreeWidgetItem*> selected = m_table->selectedItems();
     if (selected.isEmpty()) {
         return;
     }
     for (int i = 0; i < 8; ++i) {
-        m_fieldLabels[i]->setText(selected.first()->text(i));
+        m_fields[i]->setText(selected.first()->text(i));
     }
 }
 
-void CatalogueWindow::SyncMainView()
+void CatalogueWindow::rowClicked()
 {
-    if (ListView1->topLevelItemCount() == 0) {
+    // A click or a key in the table chooses the machine; selections made to follow the model do not.
+    if (m_selectingByCode || m_table->selectedItems().isEmpty()) {
         return;
     }
-    RefreshTableView();
-    m_main.selectDownloadEntry(fileToView == 1, m_fieldLabels[0]->text());
+    showFields();
+    m_model.selectMachine(m_model.catalogueViewKind(), m_table->selectedItems().first()->text(0));
 }
 
-void CatalogueWindow::selectRowFromMainView(int row)
+void CatalogueWindow::sortByColumn(int column)
 {
-    QTreeWidgetItem* item = ListView1->topLevelItem(row);
-    if (!item) {
-        return;
-    }
-    m_selectingByCode = true;
-    ListView1->setCurrentItem(item);
-    m_selectingByCode = false;
-    RefreshTableView();
-    ListView1->scrollToItem(item);
-}
-
-void CatalogueWindow::onTableSelectionChanged()
-{
-    // A click or a key in the table leads the main window; selections made by code do not.
-    if (!m_selectingByCode) {
-        SyncMainView();
-    }
-}
-
-void CatalogueWindow::viewAll(bool generators)
-{
-    setFileToView(generators);
-    LoadFile();
-    if (ListView1->topLevelItemCount() > 1) {
-        m_selectingByCode = true;
-        ListView1->setCurrentItem(ListView1->topLevelItem(0));
-        m_selectingByCode = false;
-    }
-    SyncMainView();
-    CopyMissingList();
-}
-
-void CatalogueWindow::Command1_Click() { viewAll(true); }
-
-void CatalogueWindow::Command2_Click() { viewAll(false); }
-
-void CatalogueWindow::Command3_Click()
-{
-    // The download waits with the event loop running: the view may be closed, and so deleted, meanwhile.
-    const QPointer<CatalogueWindow> self(this);
-    m_main.Command19_Click();
-    if (self) {
-        CopyMissingList();
-    }
-}
-
-void CatalogueWindow::Command4_Click() { lower(); }
-
-void CatalogueWindow::Command5_Click() { m_main.Command20_Click(); }
-
-void CatalogueWindow::ColumnClick(int column)
-{
-    if (m_sorted && m_sortKey == column) {
+    if (m_sorted && m_sortColumn == column) {
         m_sortOrder = m_sortOrder == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
     } else {
         m_sortOrder = Qt::AscendingOrder;
-        m_sortKey = column;
+        m_sortColumn = column;
     }
     m_sorted = true;
-    ListView1->header()->setSortIndicatorShown(true);
-    ListView1->header()->setSortIndicator(m_sortKey, m_sortOrder);
-    ListView1->sortItems(m_sortKey, m_sortOrder);
+    m_table->header()->setSortIndicatorShown(true);
+    m_table->header()->setSortIndicator(m_sortColumn, m_sortOrder);
+    m_table->sortItems(m_sortColumn, m_sortOrder);
 }
 
 void CatalogueWindow::closeEvent(QCloseEvent* event)
 {
-    m_main.setDetailedFormShowing(false);
+    m_model.closeCatalogueView();
     event->accept();
 }

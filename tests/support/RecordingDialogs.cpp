@@ -1,6 +1,6 @@
 #include "RecordingDialogs.h"
 
-UserDialogs::Answer RecordingDialogs::message(QWidget*, const QString& text, const QString& title, Buttons buttons)
+UserDialogs::Answer RecordingDialogs::message(const QString& text, const QString& title, Buttons buttons)
 {
     messages << Shown{text, title, buttons};
     if (buttons == Buttons::Ok) {
@@ -9,7 +9,7 @@ UserDialogs::Answer RecordingDialogs::message(QWidget*, const QString& text, con
     return m_answers.isEmpty() ? Answer::No : m_answers.takeFirst();
 }
 
-QString RecordingDialogs::openFiles(QWidget*, const OpenRequest& request)
+QString RecordingDialogs::openFiles(const OpenRequest& request)
 {
     openRequests << request;
     return m_openResults.isEmpty() ? QString() : m_openResults.takeFirst();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gui/UserDialogs.h"
+#include "model/UserDialogs.h"
 
 #include <QList>
 #include <QStringList>
@@ -16,8 +16,8 @@ public:
         Buttons buttons;
     };
 
-    Answer message(QWidget* parent, const QString& text, const QString& title, Buttons buttons) override;
-    QString openFiles(QWidget* parent, const OpenRequest& request) override;
+    Answer message(const QString& text, const QString& title, Buttons buttons) override;
+    QString openFiles(const OpenRequest& request) override;
 
     /** Queues the answer to the next Yes/No question; an unscripted question is answered No. */
     void setNextAnswer(Answer answer) { m_answers << answer; }

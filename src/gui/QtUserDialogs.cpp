@@ -1,13 +1,13 @@
-#include "gui/UserDialogs.h"
+#include "gui/QtUserDialogs.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 
-UserDialogs::Answer QtUserDialogs::message(QWidget* parent, const QString& text, const QString& title,
-                                           Buttons buttons)
+UserDialogs::Answer QtUserDialogs::message(const QString& text, const QString& title, Buttons buttons)
 {
+    QWidget* parent = m_parent;
     if (buttons == Buttons::Ok) {
         QMessageBox::information(parent, title, text, QMessageBox::Ok);
         return Answer::Ok;
@@ -45,9 +45,9 @@ QString QtUserDialogs::toQtFilter(const QString& windowsFilter)
     return filters.join(QStringLiteral(";;"));
 }
 
-QString QtUserDialogs::openFiles(QWidget* parent, const OpenRequest& request)
+QString QtUserDialogs::openFiles(const OpenRequest& request)
 {
-    QFileDialog dialog(parent, request.title, request.initialFolder, toQtFilter(request.filter));
+    QFileDialog dialog(m_parent, request.title, request.initialFolder, toQtFilter(request.filter));
     dialog.setFileMode(request.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setDefaultSuffix(request.defaultExtension);

@@ -1,0 +1,697 @@
+#include "model/AppModel.h"
+
+#include "base/FolderEntries.h"
+#include "base/NumberText.h"
+#include "base/Platform.h"
+#include "catalogue/CatalogueFetch.h"
+#include "catalogue/CatalogueRows.h"
+#include "catalogue/CatalogueText.h"
+#include "host/HostDiscovery.h"
+#include "song/SongScan.h"
+#include "transfer/HttpTransfer.h"
+#include "transfer/MachineDownload.h"
+#include "transfer/MachineInstall.h"
+#include "transfer/TransferReport.h"
+#include "unzip/ZipExtractor.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+const QString AppModel::kAppTitle = QStringLiteral("Gearwarden 1.0");
+
+namespace {
+
+using Kind = gw::MachineKind;
+
+QString fromUtf8(const std::string& text) { return QString::fromStdString(text); }
+std::string toUtf8(const QString& text) { return text.toStdString(); }
+QString numberText(qint64 number) { return fromUtf8(gw::NumberText(number)); }
+QString decoded(std::string_view bytes) { return fromUtf8(gw::platform::ansiToUtf8(bytes)); }
+
+// The most often a long step offers the views a chance to paint: about one screen frame.
+constexpr int kBusyIntervalMs = 15;
+
+/** One of the two catalogue files and its status texts. */
+struct CatalogueFile
+{
+    const char* file;
+    const char* readingText;
+    const char* completedText;
+};
+
+const CatalogueFile& catalogueFile(Kind kind)
+{
+    static constexpr CatalogueFile generators = {"allgenerators.txt", "Reading Plugvault generators list",
+                                                 "Completed reading allgenerators.txt  list. "};
+    static constexpr CatalogueFile effects = {"alleffects.txt", "Reading Plugvault effects list",
+                                              "Completed reading alleffects.txt list. "};
+    return kind == Kind::Generator ? generators : effects;
+}
+
+QString withSeparator(const QString& folder)
+{
+    QString native = QDir::toNativeSeparators(folder);
+    if (!native.endsWith(QDir::separator())) {
+        native += QDir::separator();
+    }
+    return native;
+}
+
+} // namespace
+
+/** Transfers and installs report to the model's status line, log and dialogs. */
+class AppModel::Report : public TransferReport
+{
+public:
+    explicit Report(AppModel& model)
+        : m_model(model)
+    {
+    }
+
+    void status(const QString& text, bool showNow) override { m_model.setStatus(text, showNow); }
+    void startLog(const QString& line) override { m_model.resetLog({line}); }
+    void log(const QString& line) override { m_model.appendLog(line); }
+    void clearLog() override { m_model.resetLog({}); }
+    void message(const QString& text) override { m_model.showMessage(text); }
+    bool askYesNo(const QString& text, const QString& title) override
+    {
+        return m_model.m_setup.dialogs->message(text, title, UserDialogs::Buttons::YesNo) == UserDialogs::Answer::Yes;
+    }
+
+private:
+    AppModel& m_model;
+};
+
+/** Puts what a song scan reports into the model: status, log, messages, used lists and the song's report. */
+class AppModel::ScanToModel : public gw::ScanSink
+{
+public:
+    ScanToModel(AppModel& model, SongScanReport& report)
+        : m_model(model)
+        , m_report(report)
+    {
+    }
+
+    void setStatus(const std::string& text, bool showNow) override { m_model.setStatus(fromUtf8(text), showNow); }
+    void startLog(const std::string& line) override
+    {
+        m_report.log = QStringList{fromUtf8(line)};
+        m_model.resetLog(m_report.log);
+    }
+    void log(const std::string& line) override
+    {
+        m_report.log << fromUtf8(line);
+        m_model.appendLog(m_report.log.constLast());
+    }
+    void showMessage(const std::string& text) override
+    {
+        m_report.error = fromUtf8(text);
+        m_model.showMessage(m_report.error);
+    }
+    void addUsed(const gw::MachineRef& machine) override
+    {
+        m_report.machines.push_back(machine);
+        const bool generator = machine.isGenerator();
+        bool added = false;
+        (generator ? m_model.m_generatorsUsed : m_model.m_effectsUsed).insert(decoded(machine.dll), &added);
+        if (added) {
+            emit m_model.listChanged(generator ? List::GeneratorsUsed : List::EffectsUsed);
+        }
+    }
+    void paraMachineRead() override { m_model.keepResponsive(); }
+
+private:
+    AppModel& m_model;
+    SongScanReport& m_report;
+};
+
+AppModel::AppModel(const Setup& setup, QObject* parent)
+    : QObject(parent)
+    , m_setup(setup)
+    , m_archiveBaseUrl(setup.archiveBaseUrl)
+    , m_transfer(new HttpTransfer(this))
+{
+    Q_ASSERT(m_setup.dialogs && (m_setup.hostSettings || !m_setup.fixedHostFolder.isEmpty()));
+    m_programFolder =
+        withSeparator(setup.programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : setup.programFolder);
+    m_hostFolder = m_setup.fixedHostFolder;
+    m_sinceBusy.start();
+}
+
+AppModel::~AppModel() = default;
+
+void AppModel::start()
+{
+    setStatus(m_programFolder + QStringLiteral(" is current directory"));
+    refreshGearFolders();
+    readCatalogues();
+}
+
+// --- status line, log, messages --------------------------------------------------------------------------------
+
+void AppModel::setStatus(const QString& text, bool showNow)
+{
+    m_status = text;
+    emit statusChanged(text);
+    if (showNow) {
+        keepResponsive();
+    }
+}
+
+void AppModel::logStatus(const QString& text, bool showNow)
+{
+    setStatus(text, showNow);
+    appendLog(text);
+}
+
+void AppModel::resetLog(const QStringList& lines)
+{
+    m_log = lines;
+    emit logReset(lines);
+}
+
+void AppModel::appendLog(const QString& line)
+{
+    m_log << line;
+    emit logAppended(line);
+}
+
+QString AppModel::logText() const
+{
+    QString text;
+    for (const QString& line : m_log) {
+        text += line + QStringLiteral("\r\n");
+    }
+    return text;
+}
+
+void AppModel::keepResponsive()
+{
+    if (m_sinceBusy.elapsed() >= kBusyIntervalMs) {
+        m_sinceBusy.restart();
+        emit busy();
+    }
+}
+
+void AppModel::showMessage(const QString& text)
+{
+    m_setup.dialogs->message(text, kAppTitle, UserDialogs::Buttons::Ok);
+}
+
+void AppModel::showNotices(const std::vector<gw::Notice>& notices)
+{
+    for (const gw::Notice& notice : notices) {
+        if (notice.kind == gw::Notice::Kind::Message) {
+            showMessage(fromUtf8(notice.text));
+        } else {
+            setStatus(fromUtf8(notice.text));
+        }
+    }
+}
+
+// --- host installation and gear folders ------------------------------------------------------------------------
+
+QString AppModel::generatorsFolder() const { return fromUtf8(gw::generatorsFolder(toUtf8(m_hostFolder))); }
+
+QString AppModel::effectsFolder() const { return fromUtf8(gw::effectsFolder(toUtf8(m_hostFolder))); }
+
+const SortedNames& AppModel::list(List which) const
+{
+    switch (which) {
+    case List::Songs: return m_songs;
+    case List::GeneratorsUsed: return m_generatorsUsed;
+    case List::EffectsUsed: return m_effectsUsed;
+    case List::GeneratorFiles: return m_generatorFiles;
+    case List::EffectFiles: return m_effectFiles;
+    case List::MissingGenerators: return m_missingGenerators;
+    case List::MissingEffects: return m_missingEffects;
+    case List::GeneratorCatalogue: return m_generatorCatalogue;
+    case List::EffectCatalogue: break;
+    }
+    return m_effectCatalogue;
+}
+
+void AppModel::readHostFolder()
+{
+    if (!m_setup.fixedHostFolder.isEmpty()) {
+        return;
+    }
+    const gw::HostFolder found = gw::findHostFolder(*m_setup.hostSettings, toUtf8(m_programFolder));
+    m_hostFolder = fromUtf8(found.folder);
+    showNotices(found.notices);
+}
+
+void AppModel::refreshGearFolders()
+{
+    readHostFolder();
+    if (m_setup.createGearFolders) {
+        const QString gear = fromUtf8(gw::gearFolder(toUtf8(m_hostFolder)));
+        for (const QString& folder : {generatorsFolder(), effectsFolder()}) {
+            // One level at a time: the gear folder first, then the kind's folder in it.
+            const auto make = [](const QString& path) { return QDir(path).exists() || QDir().mkdir(path); };
+            if (!QDir(folder).exists() && !(make(gear) && make(folder))) {
+                setStatus(QStringLiteral("Unable to create ") + folder +
+                          QStringLiteral(".  Its machines cannot be listed; check the rights on ") + m_hostFolder);
+            }
+        }
+    }
+    listGearFolders();
+}
+
+void AppModel::listGearFolders()
+{
+    const auto listing = [](const QString& folder) {
+        QStringList names;
+        for (const std::string& name : gw::listDlls(toUtf8(folder))) {
+            names << fromUtf8(name);
+        }
+        return names;
+    };
+    m_generatorFiles.assign(listing(generatorsFolder()));
+    m_effectFiles.assign(listing(effectsFolder()));
+    emit listChanged(List::GeneratorFiles);
+    emit listChanged(List::EffectFiles);
+}
+
+void AppModel::moveToEffects(const QString& dll) { moveDll(dll, Kind::Generator); }
+
+void AppModel::moveToGenerators(const QString& dll) { moveDll(dll, Kind::Effect); }
+
+void AppModel::moveDll(const QString& dll, Kind from)
+{
+    const bool toEffects = from == Kind::Generator;
+    const QString fromFolder = toEffects ? generatorsFolder() : effectsFolder();
+    const QString toFolder = toEffects ? effectsFolder() : generatorsFolder();
+    const QString direction = toEffects ? QStringLiteral(" from Generators to Effects directory.")
+                                        : QStringLiteral(" from Effects to Generators directory.");
+    const QString present = toEffects ? QStringLiteral(" exists in Effects directory already. ")
+                                      : QStringLiteral(" exists in Generators directory already. ");
+    const QString fromName = toEffects ? QStringLiteral("Generators") : QStringLiteral("Effects");
+    if (!dll.isEmpty()) {
+        const QString source = fromFolder + QDir::separator() + dll;
+        // The host's platform ignores letter case: "kick.dll" there is this DLL too.
+        const std::string twin = gw::findEntryIgnoringCase(toUtf8(toFolder), toUtf8(dll));
+        if (twin.empty() || !QFileInfo(toFolder + QDir::separator() + fromUtf8(twin)).isFile()) {
+            showMessage(QStringLiteral("Moving ") + dll + direction);
+            if (QFile::rename(source, toFolder + QDir::separator() + dll)) {
+                setStatus(QStringLiteral("Moved ") + dll + direction);
+            } else {
+                setStatus(QStringLiteral("Unable to move ") + dll +
+                          QStringLiteral(": it is in use, gone, or the folder cannot be written."));
+            }
+        } else {
+            showMessage(QStringLiteral("File ") + dll + present + QStringLiteral("Deleting from ") + fromName +
+                        QStringLiteral(" directory."));
+            if (QFile::remove(source)) {
+                setStatus(QStringLiteral("File ") + dll + present + QStringLiteral("Deleted from ") + fromName +
+                          QStringLiteral(" directory."));
+            } else {
+                setStatus(QStringLiteral("Unable to delete ") + source +
+                          QStringLiteral(": it is in use, gone, or the folder cannot be written."));
+            }
+        }
+    }
+    listGearFolders();
+}
+
+// --- songs -----------------------------------------------------------------------------------------------------
+
+int AppModel::addSong(const QString& path)
+{
+    bool added = false;
+    const int row = m_songs.insert(path, &added);
+    if (added) {
+        m_ticks.insert(row, false);
+        if (m_currentSong >= row) {
+            ++m_currentSong;
+        }
+        emit listChanged(List::Songs);
+    }
+    return row;
+}
+
+void AppModel::addSongsFromDialog()
+{
+    UserDialogs::OpenRequest request;
+    request.filter =
+        QStringLiteral("bmx and bmw files (*.bmx;*.bmw)|*.bmx;*.bmw|bmx only (*.bmx)|*.bmx|bmw only (*.bmw)|*.bmw");
+    request.filterIndex = 0;
+    request.defaultExtension = QStringLiteral("bmx");
+    request.title = QStringLiteral("Select one or more bmx or bmw file to add to list");
+    request.multiSelect = true;
+    request.mustExist = true;
+    request.maxLength = 20240;
+    QString songFolder;
+    if (m_setup.hostSettings) {
+        std::vector<gw::Notice> notices;
+        songFolder = fromUtf8(gw::findSongFolder(*m_setup.hostSettings, toUtf8(m_programFolder), notices));
+        showNotices(notices);
+    }
+    request.initialFolder = songFolder.isEmpty() ? m_programFolder : songFolder;
+    setStatus(QStringLiteral("Select one or more bmx or bmw files to add to list"));
+
+    const QString chosen = m_setup.dialogs->openFiles(request);
+    if (chosen.isEmpty()) {
+        setStatus(QStringLiteral("No bmx or bmw selected"));
+        return;
+    }
+    QStringList parts = chosen.split(QChar(0));
+    // The classic dialog ends its list with extra NUL characters; they name no file.
+    while (parts.size() > 1 && parts.last().isEmpty()) {
+        parts.removeLast();
+    }
+    int chosenCount = 0;
+    if (parts.size() > 1) {
+        const QString folder = withSeparator(parts.first());
+        for (qsizetype i = 1; i < parts.size(); ++i) {
+            addSong(folder + parts.at(i));
+            ++chosenCount;
+        }
+    } else {
+        setCurrentSong(addSong(parts.first()));
+        chosenCount = 1;
+    }
+    setStatus(QStringLiteral("Selected ") + numberText(chosenCount) + QStringLiteral(" bmx files added to list"));
+}
+
+void AppModel::setTicked(int row, bool ticked)
+{
+    if (row < 0 || row >= m_ticks.size() || m_ticks.at(row) == ticked) {
+        return;
+    }
+    m_ticks[row] = ticked;
+    emit tickChanged(row);
+}
+
+void AppModel::setCurrentSong(int row)
+{
+    row = row >= 0 && row < m_songs.size() ? row : -1;
+    if (row != m_currentSong) {
+        m_currentSong = row;
+        emit currentSongChanged(row);
+    }
+}
+
+void AppModel::tickAll()
+{
+    for (int row = 0; row < m_ticks.size(); ++row) {
+        setTicked(row, true);
+    }
+    setStatus(QStringLiteral("Selected all from bmx files list"));
+}
+
+void AppModel::tickNone()
+{
+    for (int row = 0; row < m_ticks.size(); ++row) {
+        setTicked(row, false);
+    }
+    setStatus(QStringLiteral("Selected none from bmx files list"));
+}
+
+void AppModel::clearSongs()
+{
+    m_songs.clear();
+    m_ticks.clear();
+    m_currentSong = -1;
+    emit listChanged(List::Songs);
+    setStatus(QStringLiteral("Cleared bmx files list"));
+}
+
+void AppModel::clearUsed()
+{
+    m_generatorsUsed.clear();
+    m_effectsUsed.clear();
+    emit listChanged(List::GeneratorsUsed);
+    emit listChanged(List::EffectsUsed);
+    setStatus(QStringLiteral("Cleared lists for used generators and effects"));
+}
+
+// --- scan and check --------------------------------------------------------------------------------------------
+
+void AppModel::scanOne(const QString& path)
+{
+    SongScanReport& report = m_lastScan.emplace_back();
+    report.path = path;
+    ScanToModel sink(*this, report);
+    gw::scanSong(toUtf8(path), sink);
+    keepResponsive();
+}
+
+void AppModel::scanTickedSongs()
+{
+    m_lastScan.clear();
+    bool anyTicked = false;
+    for (int row = 0; row < m_songs.size(); ++row) {
+        if (m_ticks.at(row)) {
+            anyTicked = true;
+            setCurrentSong(row);
+            scanOne(m_songs.at(row));
+        }
+    }
+    if (!anyTicked && m_currentSong >= 0) {
+        scanOne(m_songs.at(m_currentSong));
+    }
+    checkMissing();
+}
+
+void AppModel::scanSongs(const QStringList& paths)
+{
+    m_lastScan.clear();
+    for (const QString& path : paths) {
+        scanOne(path);
+    }
+    checkMissing();
+}
+
+void AppModel::checkMissing()
+{
+    setStatus(QStringLiteral("Checking missing machines"), true);
+    refreshGearFolders();
+    const std::vector<std::string> generatorFiles = m_generatorFiles.utf8();
+    const std::vector<std::string> effectFiles = m_effectFiles.utf8();
+    const auto find = [&](Kind kind, SortedNames& into, List which) {
+        const bool generators = kind == Kind::Generator;
+        QStringList found;
+        for (const std::string& entry : gw::findMissing(kind, used(kind).utf8(), generators ? generatorFiles : effectFiles,
+                                                        generators ? effectFiles : generatorFiles)) {
+            found << fromUtf8(entry);
+        }
+        into.assign(found);
+        emit listChanged(which);
+    };
+    find(Kind::Generator, m_missingGenerators, List::MissingGenerators);
+    find(Kind::Effect, m_missingEffects, List::MissingEffects);
+    setStatus(fromUtf8(gw::missingStatusText(static_cast<std::size_t>(m_missingGenerators.size()),
+                                             static_cast<std::size_t>(m_missingEffects.size()))));
+}
+
+// --- catalogues ------------------------------------------------------------------------------------------------
+
+void AppModel::readCatalogue(Kind kind)
+{
+    const CatalogueFile& catalogueKind = catalogueFile(kind);
+    const QString path = m_programFolder + QLatin1String(catalogueKind.file);
+    // A missing file keeps what the list holds and says nothing.
+    if (!QFileInfo(path).isFile()) {
+        return;
+    }
+    setStatus(QLatin1String(catalogueKind.readingText), true);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        setStatus(QStringLiteral("Unable to read ") + path + QStringLiteral(": ") + file.errorString());
+        return;
+    }
+    const QByteArray content = file.readAll();
+    file.close();
+
+    QStringList entries;
+    qint64 lines = 0;
+    gw::CatalogueLines reader(std::string_view(content.constData(), static_cast<std::size_t>(content.size())));
+    std::string_view line;
+    while (reader.next(line)) {
+        ++lines;
+        if (const std::optional<std::string_view> entry = gw::catalogueEntry(line)) {
+            entries << decoded(*entry);
+        }
+    }
+    // The list is a download list: an entry the page names twice is shown twice.
+    SortedNames& list = kind == Kind::Generator ? m_generatorCatalogue : m_effectCatalogue;
+    list.assign(entries, true);
+    if (m_selection.isValid() && m_selection.kind == kind) {
+        m_selection = {};
+        emit selectionChanged();
+    }
+    emit listChanged(kind == Kind::Generator ? List::GeneratorCatalogue : List::EffectCatalogue);
+    setStatus(QLatin1String(catalogueKind.completedText) + numberText(list.size()) + QStringLiteral(" machines. ") +
+                  numberText(lines) + QStringLiteral(" lines."),
+              true);
+}
+
+void AppModel::readCatalogues()
+{
+    readCatalogue(Kind::Generator);
+    readCatalogue(Kind::Effect);
+    setStatus(QStringLiteral("Generator list contains ") + numberText(m_generatorCatalogue.size()) +
+              QStringLiteral(" machines.  Effects list contains ") + numberText(m_effectCatalogue.size()) +
+              QStringLiteral(" machines."));
+}
+
+bool AppModel::fetchCatalogues()
+{
+    if (m_transferInProgress) {
+        showMessage(QStringLiteral("There is already a download in progress"));
+        return false;
+    }
+    setTransferInProgress(true);
+    Report report(*this);
+    const bool fetched = fetchCatalogue(*m_transfer, report, m_programFolder, m_archiveBaseUrl);
+    setTransferInProgress(false);
+    return fetched;
+}
+
+void AppModel::setTransferInProgress(bool inProgress)
+{
+    m_transferInProgress = inProgress;
+    emit transferStateChanged(inProgress);
+}
+
+// --- selection and the catalogue table -------------------------------------------------------------------------
+
+void AppModel::selectMachine(Kind kind, const QString& entry)
+{
+    m_selection = entry.isEmpty() ? Selection{} : Selection{kind, entry};
+    emit selectionChanged();
+    setStatus(QStringLiteral("Selected ") + entry, true);
+    if (entry.isEmpty() || !m_viewOpen) {
+        return;
+    }
+    const bool generators = kind == Kind::Generator;
+    if (!m_viewLoaded || m_viewKind != kind) {
+        setStatus(generators ? QStringLiteral("Loading detailed generators form")
+                             : QStringLiteral("Loading detailed effects form"),
+                  true);
+        loadCatalogueTable(kind);
+        setStatus(generators ? QStringLiteral("Complete loaded detailed generators form")
+                             : QStringLiteral("Complete loaded detailed effects form"),
+                  true);
+    }
+    setStatus(QStringLiteral("Syncing main view with detailed view"), true);
+    // The table finds the selected machine's row itself: it follows selectionChanged.
+    emit selectionChanged();
+    setStatus(QStringLiteral("Completed syncing main view with detailed view"), true);
+}
+
+void AppModel::loadCatalogueTable(Kind kind)
+{
+    m_viewKind = kind;
+    m_viewLoaded = true;
+    const QString path = m_programFolder + QLatin1String(catalogueFile(kind).file);
+    QFile file(path);
+    // A missing or unreadable catalogue leaves the table as it was.
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+        emit catalogueTableChanged();
+        return;
+    }
+    const QByteArray content = file.readAll();
+    file.close();
+    m_table.clear();
+    gw::forEachCatalogueRow(std::string_view(content.constData(), static_cast<std::size_t>(content.size())),
+                            [&](const gw::CatalogueRow& row) {
+                                QStringList fields;
+                                for (const std::string& field : row.fields) {
+                                    fields << decoded(field);
+                                }
+                                m_table << fields;
+                                if (m_table.size() % 100 == 0) {
+                                    keepResponsive();
+                                }
+                            });
+    emit catalogueTableChanged();
+}
+
+void AppModel::openCatalogueView()
+{
+    m_viewOpen = true;
+    if (m_selection.isValid()) {
+        selectMachine(m_selection.kind, m_selection.entry);
+    } else if (!m_generatorCatalogue.isEmpty()) {
+        selectMachine(Kind::Generator, m_generatorCatalogue.at(0));
+    }
+}
+
+void AppModel::closeCatalogueView()
+{
+    m_viewOpen = false;
+    m_viewLoaded = false;
+    m_table.clear();
+}
+
+void AppModel::viewCatalogue(Kind kind)
+{
+    loadCatalogueTable(kind);
+    if (m_table.size() > 1) {
+        selectMachine(kind, m_table.first().value(0));
+    }
+}
+
+// --- downloads -------------------------------------------------------------------------------------------------
+
+void AppModel::downloadSelected()
+{
+    if (m_transferInProgress) {
+        showMessage(QStringLiteral("There is already a download in progress"));
+        return;
+    }
+    if (!m_selection.isValid()) {
+        const QString text =
+            QStringLiteral("No file selected from 'Download Generators' or 'Download Effects' machine lists");
+        showMessage(text);
+        setStatus(text);
+        return;
+    }
+    download(m_selection.kind, m_selection.entry);
+}
+
+bool AppModel::download(Kind kind, const QString& entry)
+{
+    if (m_transferInProgress) {
+        showMessage(QStringLiteral("There is already a download in progress"));
+        return false;
+    }
+    MachineDownloadJob job;
+    job.entry = entry;
+    job.generators = kind == Kind::Generator;
+    job.programFolder = m_programFolder;
+    job.machinesBaseUrl = m_archiveBaseUrl + QStringLiteral("machines/");
+    const QString destination = job.generators ? generatorsFolder() : effectsFolder();
+    Report report(*this);
+    setTransferInProgress(true);
+    bool running = false;
+    bool installed = false;
+    const DownloadOutcome outcome = downloadMachine(
+        *m_transfer, report, job, running,
+        [&](const QString& zipPath) {
+            if (!QDir().mkpath(destination)) {
+                report.logStatus(QStringLiteral("Unable to create ") + destination);
+                return false;
+            }
+            bool extracted = false;
+            m_lastExtractor = installZip(zipPath, destination, report, &extracted);
+            refreshGearFolders();
+            return extracted;
+        },
+        &installed);
+    setTransferInProgress(false);
+    return outcome == DownloadOutcome::Completed && installed;
+}
+
+void AppModel::cancelTransfer()
+{
+    if (!m_transferInProgress) {
+        return;
+    }
+    m_transfer->Cancel(); // TEMP-RENAME
+    logStatus(QStringLiteral("Cancelling download"));
+}

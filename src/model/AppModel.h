@@ -1,0 +1,235 @@
+#pragma once
+
+#include "base/HostSettings.h"
+#include "check/MissingCheck.h"
+#include "model/SortedNames.h"
+#include "model/UserDialogs.h"
+#include "song/SongReader.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+class HttpTransfer;
+class ZipExtractor;
+
+namespace gw {
+struct Notice;
+}
+
+/** What the scan of one song gave, for reports that list songs one by one. */
+struct SongScanReport
+{
+    QString path;
+    QString error; // the message shown for a song that could not be read, or empty
+    std::vector<gw::MachineRef> machines;
+    QStringList log;
+};
+
+/**
+ * The program's state and operations, with no widgets: the songs and their ticks, the machines they use, the gear
+ * folders' listings, the missing machines, the two catalogues, the one selected catalogue machine and the
+ * catalogue table of the detailed view, the status line and the log. The main window, the catalogue window and the
+ * command line all drive this one model; it reports through signals and asks the user through UserDialogs.
+ */
+class AppModel : public QObject
+{
+    Q_OBJECT
+public:
+    using Kind = gw::MachineKind;
+
+    /** Everything the model takes from outside, so it can run in a temporary folder against a local server. */
+    struct Setup
+    {
+        /** The program's own folder; empty for the folder holding the executable. */
+        QString programFolder;
+        /** The machine archive's base URL, ending in "/". */
+        QString archiveBaseUrl;
+        UserDialogs* dialogs = nullptr;
+        /** Read afresh at every refresh of the gear folders, as the host may have been moved meanwhile. */
+        std::shared_ptr<const gw::HostSettings> hostSettings;
+        /** When set, the host folder (ending in a separator) used instead of the settings, with no notices. */
+        QString fixedHostFolder;
+        /** The window makes missing gear folders; the command line only reads. */
+        bool createGearFolders = true;
+    };
+
+    /** The lists a view shows; listChanged names the one that changed. */
+    enum class List {
+        Songs,
+        GeneratorsUsed,
+        EffectsUsed,
+        GeneratorFiles,
+        EffectFiles,
+        MissingGenerators,
+        MissingEffects,
+        GeneratorCatalogue,
+        EffectCatalogue,
+    };
+
+    /** The catalogue machine the download acts on. */
+    struct Selection
+    {
+        Kind kind = Kind::Generator;
+        QString entry; // empty: nothing selected
+        bool isValid() const { return !entry.isEmpty(); }
+    };
+
+    static const QString kAppTitle;
+
+    explicit AppModel(const Setup& setup, QObject* parent = nullptr);
+    ~AppModel() override;
+
+    /** Start-up: names the program folder, lists the gear folders and reads the catalogues. */
+    void start();
+
+    QString programFolder() const { return m_programFolder; }
+    QString hostFolder() const { return m_hostFolder; }
+    QString generatorsFolder() const;
+    QString effectsFolder() const;
+
+    // --- songs -------------------------------------------------------------------------------------------------
+    const SortedNames& songs() const { return m_songs; }
+    bool isTicked(int row) const { return m_ticks.value(row); }
+    /** The current song's row, or -1. */
+    int currentSong() const { return m_currentSong; }
+    /** Asks for songs with the open dialog and adds them. */
+    void addSongsFromDialog();
+    /** Adds a song unless the list holds it; returns its row. */
+    int addSong(const QString& path);
+    void setTicked(int row, bool ticked);
+    void setCurrentSong(int row);
+    void tickAll();
+    void tickNone();
+    void clearSongs();
+
+    // --- scan and check ----------------------------------------------------------------------------------------
+    const SortedNames& used(Kind kind) const { return kind == Kind::Generator ? m_generatorsUsed : m_effectsUsed; }
+    const SortedNames& gearFiles(Kind kind) const { return kind == Kind::Generator ? m_generatorFiles : m_effectFiles; }
+    const SortedNames& missing(Kind kind) const { return kind == Kind::Generator ? m_missingGenerators : m_missingEffects; }
+    const SortedNames& list(List which) const;
+    /** Scans the ticked songs, each made current in turn (or the current one when none is ticked), then checks. */
+    void scanTickedSongs();
+    /** Scans these songs in this order, then checks; each song's report is kept in lastScan(). */
+    void scanSongs(const QStringList& paths);
+    const QList<SongScanReport>& lastScan() const { return m_lastScan; }
+    void clearUsed();
+    /** Lists the gear folders afresh and finds which used machines are missing or in the other kind's folder. */
+    void checkMissing();
+    /** Finds the host folder, makes missing gear folders (window only) and lists them. */
+    void refreshGearFolders();
+    /** Moves a DLL of the generators folder to the effects folder, or deletes it when effects holds it already. */
+    void moveToEffects(const QString& dll);
+    void moveToGenerators(const QString& dll);
+
+    // --- catalogues and downloads ------------------------------------------------------------------------------
+    const SortedNames& catalogue(Kind kind) const
+    {
+        return kind == Kind::Generator ? m_generatorCatalogue : m_effectCatalogue;
+    }
+    /** Reads both catalogue lists from the program folder. */
+    void readCatalogues();
+    /** Fetches the catalogue pages from the archive; true when both arrived and were converted. */
+    bool fetchCatalogues();
+    Selection selection() const { return m_selection; }
+    /** Makes a catalogue machine the one the download acts on; an empty entry selects nothing. */
+    void selectMachine(Kind kind, const QString& entry);
+    /** Downloads and installs the selected machine. */
+    void downloadSelected();
+    /** Downloads a catalogue entry and installs it into the kind's gear folder; true when it was installed. */
+    bool download(Kind kind, const QString& entry);
+    void cancelTransfer();
+    bool transferInProgress() const { return m_transferInProgress; }
+    /** The extractor of the last install. */
+    ZipExtractor* lastExtractor() const { return m_lastExtractor.get(); }
+
+    // --- the catalogue table of the detailed view --------------------------------------------------------------
+    bool catalogueViewOpen() const { return m_viewOpen; }
+    /** The kind the table shows; meaningless until catalogueViewLoaded(). */
+    Kind catalogueViewKind() const { return m_viewKind; }
+    bool catalogueViewLoaded() const { return m_viewLoaded; }
+    /** Rows of eight fields: Filename, Date, Developer, Name, Description, Type, Version, Status. */
+    const QList<QStringList>& catalogueTable() const { return m_table; }
+    /** The detailed view opens on the selected machine, or on the first generator. */
+    void openCatalogueView();
+    void closeCatalogueView();
+    /** Shows the whole catalogue of a kind in the table and selects its first machine. */
+    void viewCatalogue(Kind kind);
+
+    // --- status and log ----------------------------------------------------------------------------------------
+    QString status() const { return m_status; }
+    const QStringList& logLines() const { return m_log; }
+    /** The log as text: every line followed by CR LF. */
+    QString logText() const;
+    void showMessage(const QString& text);
+
+signals:
+    /** Every text the status line is given, in order. */
+    void statusChanged(const QString& text);
+    /** The log was replaced by these lines (none when it was cleared). */
+    void logReset(const QStringList& lines);
+    void logAppended(const QString& line);
+    void listChanged(AppModel::List which);
+    void tickChanged(int row);
+    void currentSongChanged(int row);
+    void selectionChanged();
+    void catalogueTableChanged();
+    void transferStateChanged(bool inProgress);
+    /** A long step is running: a chance for the views to paint what changed. */
+    void busy();
+
+private:
+    class Report;
+    class ScanToModel;
+
+    void setStatus(const QString& text, bool showNow = false);
+    void logStatus(const QString& text, bool showNow = false);
+    void resetLog(const QStringList& lines);
+    void appendLog(const QString& line);
+    void keepResponsive();
+    void showNotices(const std::vector<gw::Notice>& notices);
+    void readHostFolder();
+    void listGearFolders();
+    void scanOne(const QString& path);
+    void readCatalogue(Kind kind);
+    void loadCatalogueTable(Kind kind);
+    void moveDll(const QString& dll, Kind from);
+    void setTransferInProgress(bool inProgress);
+
+    Setup m_setup;
+    QString m_programFolder;
+    QString m_hostFolder;
+    QString m_archiveBaseUrl;
+
+    SortedNames m_songs;
+    QList<bool> m_ticks;
+    int m_currentSong = -1;
+    SortedNames m_generatorsUsed;
+    SortedNames m_effectsUsed;
+    SortedNames m_generatorFiles;
+    SortedNames m_effectFiles;
+    SortedNames m_missingGenerators;
+    SortedNames m_missingEffects;
+    SortedNames m_generatorCatalogue;
+    SortedNames m_effectCatalogue;
+    QList<SongScanReport> m_lastScan;
+
+    Selection m_selection;
+    bool m_viewOpen = false;
+    bool m_viewLoaded = false;
+    Kind m_viewKind = Kind::Effect;
+    QList<QStringList> m_table;
+
+    bool m_transferInProgress = false;
+    HttpTransfer* m_transfer;
+    std::unique_ptr<ZipExtractor> m_lastExtractor;
+
+    QString m_status;
+    QStringList m_log;
+    QElapsedTimer m_sinceBusy;
+};

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "MemoryHostSettings.h"
+#include "RecordingDialogs.h"
+#include "TestFiles.h"
+
+#include "model/AppModel.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <memory>
+
+/**
+ * A model as the program builds it, in a temporary folder: the program folder is "prog" (one level down, so a
+ * file that leaves it shows), the host installation "host", named by in-memory host settings; dialogs are recorded.
+ */
+struct TestApp
+{
+    TestApp()
+    {
+        QDir(dir.path()).mkpath(QStringLiteral("prog"));
+        QDir(dir.path()).mkpath(QStringLiteral("host"));
+        settings->setValue("BuzzPath", path(QStringLiteral("host")).toStdString());
+    }
+
+    /** The model, started as the program starts it. */
+    AppModel& start(const QString& archiveUrl = QStringLiteral("http://127.0.0.1:1/"))
+    {
+        AppModel::Setup setup;
+        setup.programFolder = path(QStringLiteral("prog"));
+        setup.archiveBaseUrl = archiveUrl;
+        setup.dialogs = &dialogs;
+        setup.hostSettings = settings;
+        model = std::make_unique<AppModel>(setup);
+        statuses = std::make_unique<QSignalSpy>(model.get(), &AppModel::statusChanged);
+        model->start();
+        return *model;
+    }
+
+    /** A path below the temporary folder, with the platform's separators. */
+    QString path(const QString& relative) const { return QDir::toNativeSeparators(dir.filePath(relative)); }
+    QByteArray read(const QString& relative) const { return TestFiles::contents(dir.filePath(relative)); }
+    bool write(const QString& relative, const QByteArray& bytes) const
+    {
+        QDir(dir.path()).mkpath(QFileInfo(dir.filePath(relative)).path());
+        return TestFiles::writeBytes(dir.filePath(relative), bytes);
+    }
+    /** The status texts since the last call, in order. */
+    QStringList takeStatuses()
+    {
+        QStringList texts;
+        for (const QList<QVariant>& arguments : *statuses) {
+            texts << arguments.first().toString();
+        }
+        statuses->clear();
+        return texts;
+    }
+
+    QTemporaryDir dir;
+    std::shared_ptr<gw::MemoryHostSettings> settings = std::make_shared<gw::MemoryHostSettings>();
+    RecordingDialogs dialogs;
+    std::unique_ptr<AppModel> model;
+    std::unique_ptr<QSignalSpy> statuses;
+};
