@@ -42,6 +42,7 @@ int main(int argc, char* argv[])
     setup.dialogs = &dialogs;
     setup.hostSettings = gw::makePlatformHostSettings();
     AppModel model(setup);
+    QObject::connect(&model, &AppModel::archiveUrlChanged, &gw::rememberArchiveBaseUrl);
     MainWindow window(model);
     dialogs.setParentWindow(&window);
     // Start-up may show messages (a host that cannot be found), so it runs once the window is there to own them.

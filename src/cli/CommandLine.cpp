@@ -40,8 +40,21 @@ const QList<CommandInfo>& commands()
          "  --host-folder DIR   check against the host installation in DIR instead of the one named by the host's\n"
          "                      settings (the registry, or Wine's user.reg)\n"
          "  --log               print each song's scan log before the report\n"
-         "  --json              print one JSON object instead of the text report\n"
+         "  --json              print one JSON object instead of the text report; its \"matches\" give each missing\n"
+         "                      machine's catalogue entry and how it was matched (\"name\", \"close\", \"file name\"),\n"
+         "                      or \"move\" for a machine lying in the other gear folder\n"
          "Exit status: 0 nothing missing, 1 machines missing, 2 usage error or a song that could not be read.\n"},
+        {"fetch-missing",
+         {QStringLiteral("--host-folder"), QStringLiteral("--program-folder"), QStringLiteral("--archive-url")},
+         {QStringLiteral("--yes")},
+         "gearwarden fetch-missing [--yes] [--host-folder DIR] [--program-folder DIR] [--archive-url URL] PATH...",
+         "Scan the songs as scan does, find each missing machine in the catalogue lists, download and install\n"
+         "every one found (each zip once), move the machines that lie in the other gear folder, check again, and\n"
+         "print a table: machine, kind, catalogue entry, result (\"installed\", \"moved\", \"no match\",\n"
+         "\"failed: ...\"). Progress goes to standard error.\n"
+         "  --yes               overwrite earlier downloads of the same names\n"
+         "Exit status: 0 nothing missing afterwards, 1 machines still missing, 2 usage error or a song that could\n"
+         "not be read.\n"},
         {"catalogue",
          {QStringLiteral("--program-folder")},
          {QStringLiteral("--effects"), QStringLiteral("--entries"), QStringLiteral("--json")},
@@ -222,6 +235,20 @@ int run(const QStringList& arguments, std::ostream& out, std::ostream& err)
         options.programFolder = programFolder;
         options.hostFolder = QDir::toNativeSeparators(hostFolder);
         return runScan(options, out, err);
+    }
+    if (command == QLatin1String("fetch-missing")) {
+        ScanOptions options;
+        for (const QString& path : parsed.positional) {
+            options.paths << QDir::toNativeSeparators(path);
+        }
+        if (options.paths.empty()) {
+            return usageError(err, command, QStringLiteral("fetch-missing needs at least one song file or folder"));
+        }
+        options.programFolder = programFolder;
+        options.hostFolder = QDir::toNativeSeparators(hostFolder);
+        options.archiveUrl = archiveUrl;
+        options.yes = parsed.flags.contains(QStringLiteral("--yes"));
+        return runFetchMissing(options, out, err);
     }
     if (command == QLatin1String("catalogue")) {
         if (parsed.positional.size() > 1) {

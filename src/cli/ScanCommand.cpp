@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QJsonValue>
 
+#include <algorithm>
 #include <ostream>
 
 namespace gw::cli {
@@ -54,13 +55,28 @@ void printJson(const AppModel& model, std::ostream& out)
                 {QStringLiteral("kind"), machine.isGenerator() ? QStringLiteral("generator") : QStringLiteral("effect")},
             });
         }
-        songs.append(QJsonObject{
+        QJsonObject song{
             {QStringLiteral("path"), report.path},
             {QStringLiteral("error"), report.error.isEmpty() ? QJsonValue() : QJsonValue(report.error)},
             {QStringLiteral("machines"), machines},
-        });
+        };
+        if (report.recovered) {
+            song.insert(QStringLiteral("recovered"), true);
+        }
+        songs.append(song);
     }
     const auto array = [](const SortedNames& names) { return QJsonArray::fromStringList(names.names()); };
+    QJsonArray matches;
+    for (const MissingMatch& match : model.matchMissing()) {
+        const auto orNull = [](const QString& text) { return text.isEmpty() ? QJsonValue() : QJsonValue(text); };
+        matches.append(QJsonObject{
+            {QStringLiteral("dll"), match.dll},
+            {QStringLiteral("kind"),
+             match.kind == MachineKind::Generator ? QStringLiteral("generator") : QStringLiteral("effect")},
+            {QStringLiteral("entry"), orNull(match.entry)},
+            {QStringLiteral("how"), orNull(match.how)},
+        });
+    }
     const QJsonObject root{
         {QStringLiteral("hostFolder"), model.hostFolder()},
         {QStringLiteral("songs"), songs},
@@ -68,25 +84,47 @@ void printJson(const AppModel& model, std::ostream& out)
         {QStringLiteral("effectsUsed"), array(model.used(MachineKind::Effect))},
         {QStringLiteral("missingGenerators"), array(model.missing(MachineKind::Generator))},
         {QStringLiteral("missingEffects"), array(model.missing(MachineKind::Effect))},
+        {QStringLiteral("matches"), matches},
     };
     out << QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString();
     out.flush();
+}
+
+/** The songs the paths name, with a message for each path that names nothing; false when there was one. */
+bool collect(const QStringList& paths, const char* command, QStringList& songs, std::ostream& err)
+{
+    std::vector<std::string> wanted;
+    for (const QString& path : paths) {
+        wanted.push_back(path.toStdString());
+    }
+    std::vector<std::string> notFound;
+    for (const std::string& song : collectSongs(wanted, notFound)) {
+        songs << QString::fromStdString(song);
+    }
+    for (const std::string& path : notFound) {
+        err << "gearwarden " << command << ": " << path << ": no such file or folder\n";
+    }
+    return notFound.empty();
+}
+
+int exitStatus(const AppModel& model)
+{
+    for (const SongScanReport& report : model.lastScan()) {
+        if (!report.error.isEmpty()) {
+            return ExitError;
+        }
+    }
+    return model.missing(MachineKind::Generator).isEmpty() && model.missing(MachineKind::Effect).isEmpty()
+               ? ExitOk
+               : ExitMissing;
 }
 
 } // namespace
 
 int runScan(const ScanOptions& options, std::ostream& out, std::ostream& err)
 {
-    std::vector<std::string> paths;
-    for (const QString& path : options.paths) {
-        paths.push_back(path.toStdString());
-    }
-    std::vector<std::string> notFound;
-    const std::vector<std::string> songs = collectSongs(paths, notFound);
-    for (const std::string& path : notFound) {
-        err << "gearwarden scan: " << path << ": no such file or folder\n";
-    }
-    if (!notFound.empty()) {
+    QStringList songs;
+    if (!collect(options.paths, "scan", songs, err)) {
         return ExitError;
     }
     TerminalDialogs dialogs(err, false);
@@ -95,24 +133,55 @@ int runScan(const ScanOptions& options, std::ostream& out, std::ostream& err)
     if (!model) {
         return ExitError;
     }
-    QStringList songPaths;
-    for (const std::string& song : songs) {
-        songPaths << QString::fromStdString(song);
-    }
-    model->scanSongs(songPaths);
+    model->scanSongs(songs);
     if (options.json) {
         printJson(*model, out);
     } else {
         printText(*model, options.log, out);
     }
-    for (const SongScanReport& report : model->lastScan()) {
-        if (!report.error.isEmpty()) {
-            return ExitError;
+    return exitStatus(*model);
+}
+
+int runFetchMissing(const ScanOptions& options, std::ostream& out, std::ostream& err)
+{
+    QStringList songs;
+    if (!collect(options.paths, "fetch-missing", songs, err)) {
+        return ExitError;
+    }
+    TerminalDialogs dialogs(err, options.yes);
+    const std::unique_ptr<AppModel> model = makeModel(QStringLiteral("fetch-missing"), options.programFolder,
+                                                      options.archiveUrl, options.hostFolder, dialogs, err);
+    if (!model) {
+        return ExitError;
+    }
+    model->scanSongs(songs);
+    // The table is the output; what the transfers say is progress, on the error stream.
+    followTransfer(*model, dialogs, err, err);
+    const QList<FetchResult> results = model->fetchAllMissing();
+
+    QList<QStringList> table{{QStringLiteral("Machine"), QStringLiteral("Kind"), QStringLiteral("Entry"),
+                              QStringLiteral("Result")}};
+    for (const FetchResult& done : results) {
+        table << QStringList{done.match.dll,
+                             done.match.kind == MachineKind::Generator ? QStringLiteral("generator")
+                                                                       : QStringLiteral("effect"),
+                             done.match.entry.isEmpty() ? QStringLiteral("-") : done.match.entry, done.result};
+    }
+    std::vector<qsizetype> widths(4, 0);
+    for (const QStringList& row : table) {
+        for (int c = 0; c < 3; ++c) {
+            widths[static_cast<std::size_t>(c)] = std::max(widths[static_cast<std::size_t>(c)], row.at(c).size());
         }
     }
-    return model->missing(MachineKind::Generator).isEmpty() && model->missing(MachineKind::Effect).isEmpty()
-               ? ExitOk
-               : ExitMissing;
+    for (const QStringList& row : table) {
+        QString line;
+        for (int c = 0; c < 3; ++c) {
+            line += row.at(c).leftJustified(widths[static_cast<std::size_t>(c)] + 2);
+        }
+        out << (line + row.at(3)).toStdString() << '\n';
+    }
+    out.flush();
+    return exitStatus(*model);
 }
 
 } // namespace gw::cli

@@ -14,9 +14,14 @@ struct ScanOptions
     QString programFolder;
     bool log = false;
     bool json = false;
+    QString archiveUrl; // fetch-missing
+    bool yes = false;   // fetch-missing: overwrite earlier downloads
 };
 
 /** The scan command: the songs scanned by the model, then the text report or one JSON object. */
 int runScan(const ScanOptions& options, std::ostream& out, std::ostream& err);
+
+/** The fetch-missing command: the scan, then every matched missing machine fetched, and a table of results. */
+int runFetchMissing(const ScanOptions& options, std::ostream& out, std::ostream& err);
 
 } // namespace gw::cli

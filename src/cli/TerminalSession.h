@@ -23,6 +23,8 @@ public:
     }
 
     Answer message(const QString& text, const QString& title, Buttons buttons) override;
+    /** No one to ask: the address comes with --archive-url or from the settings the window keeps. */
+    QString askText(const QString&, const QString&, const QString&) override { return {}; }
     /** No one to choose files: the songs come on the command line. */
     QString openFiles(const OpenRequest&) override { return {}; }
 

@@ -37,7 +37,13 @@ AboutBox::AboutBox(const QString& appTitle, QWidget* parent)
     // Escape closes the dialog through reject(), which with WA_DeleteOnClose unloads it like OK does.
     connect(m_okButton, &QPushButton::clicked, this, &QDialog::close);
 
+    auto* archive = new QPushButton(QStringLiteral("Archive address..."), this);
+    archive->setObjectName(QStringLiteral("archiveAddressButton"));
+    archive->setAutoDefault(false);
+    connect(archive, &QPushButton::clicked, this, &AboutBox::archiveAddressRequested);
+
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(archive);
     buttons->addStretch();
     buttons->addWidget(m_okButton);
     auto* layout = new QVBoxLayout(this);
@@ -97,6 +103,15 @@ Fetching missing machines
    read them. The pages are read from their HTML by looking for the
    download links, so a change of the site's layout can upset the
    lists. Use them at your own risk.
+6. The machine archive's address is asked for the first time a
+   download needs it, and kept for the next runs; "Archive address..."
+   in this box changes it.
+7. In "Detailed machine view", click a missing machine to find its
+   row in the catalogue (by its name, a close name, or the zip's file
+   name). "Fetch all missing" downloads and installs every missing
+   machine the catalogue has, moves the ones lying in the other gear
+   folder, and checks again; "Cancel Download" stops the rest. The
+   field above the table keeps the rows that contain its text.
 
 Files
 -----

@@ -16,6 +16,10 @@ public:
     /** The user guide shown in the box. */
     static QString userGuide();
 
+signals:
+    /** The user wants to set the machine archive's address. */
+    void archiveAddressRequested();
+
 private:
     QLabel* m_title;
     QLabel* m_version;

@@ -7,6 +7,7 @@
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -83,6 +84,12 @@ void CatalogueWindow::buildControls()
     bold.setBold(true);
     m_caption->setFont(bold);
 
+    m_filter = new QLineEdit(this);
+    m_filter->setObjectName(QStringLiteral("catalogueFilter"));
+    m_filter->setPlaceholderText(QStringLiteral("Filter: rows that contain this text in any column"));
+    m_filter->setClearButtonEnabled(true);
+    connect(m_filter, &QLineEdit::textChanged, this, &CatalogueWindow::applyFilter);
+
     m_table = new QTreeWidget(this);
     m_table->setObjectName(QStringLiteral("catalogueTable"));
     m_table->setColumnCount(8);
@@ -128,6 +135,11 @@ void CatalogueWindow::buildControls()
     m_missingLabel->setObjectName(QStringLiteral("missingLabel"));
     m_missing = new QListWidget(this);
     m_missing->setObjectName(QStringLiteral("missingList"));
+    // A click on a missing machine finds its row in the catalogue.
+    connect(m_missing, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        const bool generators = m_model.catalogueViewLoaded() && m_model.catalogueViewKind() == Kind::Generator;
+        m_model.selectMissing(generators ? Kind::Generator : Kind::Effect, item->text());
+    });
     auto* missing = new QVBoxLayout;
     missing->addWidget(m_missingLabel);
     missing->addWidget(m_missing);
@@ -144,12 +156,16 @@ void CatalogueWindow::buildControls()
     addButton("viewEffectsButton", "View All Effects", [this] { m_model.viewCatalogue(Kind::Effect); });
     // The download waits with the event loop running: this window may be closed, and so deleted, meanwhile.
     addButton("downloadButton", "Download", [model = &m_model] { model->downloadSelected(); });
+    addButton("fetchAllButton", "Fetch all missing", [model = &m_model] { model->fetchAllMissing(); });
     addButton("cancelDownloadButton", "Cancel Download", [this] { m_model.cancelTransfer(); });
     addButton("showMainButton", "Show Main View", [this] { lower(); });
     buttons->addStretch();
 
     auto* grid = new QGridLayout(this);
-    grid->addWidget(m_caption, 0, 0, 1, 2);
+    auto* top = new QVBoxLayout;
+    top->addWidget(m_caption);
+    top->addWidget(m_filter);
+    grid->addLayout(top, 0, 0, 1, 2);
     grid->addWidget(m_table, 1, 0, 1, 2);
     grid->addLayout(buttons, 0, 2, 3, 1);
     grid->addLayout(fields, 2, 0);
@@ -186,8 +202,23 @@ void CatalogueWindow::fillTable()
         m_table->sortItems(m_sortColumn, m_sortOrder);
     }
     m_selectingByCode = false;
+    applyFilter();
     showKind();
     showSelection();
+}
+
+void CatalogueWindow::applyFilter()
+{
+    // Rows are hidden, not removed: the sort and the selection stay as they are.
+    const QString wanted = m_filter->text();
+    for (int row = 0; row < m_table->topLevelItemCount(); ++row) {
+        QTreeWidgetItem* item = m_table->topLevelItem(row);
+        bool shown = wanted.isEmpty();
+        for (int column = 0; column < 8 && !shown; ++column) {
+            shown = item->text(column).contains(wanted, Qt::CaseInsensitive);
+        }
+        item->setHidden(!shown);
+    }
 }
 
 void CatalogueWindow::showSelection()

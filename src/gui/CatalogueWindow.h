@@ -34,6 +34,7 @@ private:
     void showSelection();
     void showFields();
     void rowClicked();
+    void applyFilter();
 
     AppModel& m_model;
     bool m_sorted = false;
@@ -42,6 +43,7 @@ private:
     bool m_selectingByCode = false;
 
     QLabel* m_caption;
+    class QLineEdit* m_filter;
     QTreeWidget* m_table;
     QLabel* m_fields[8];
     QLabel* m_missingLabel;

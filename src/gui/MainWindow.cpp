@@ -393,6 +393,7 @@ void MainWindow::openAboutBox()
 {
     if (!m_about) {
         m_about = new AboutBox(AppModel::kAppTitle);
+        connect(m_about, &AboutBox::archiveAddressRequested, this, [this] { m_model.askArchiveUrl(); });
     }
     m_about->show();
     m_about->raise();

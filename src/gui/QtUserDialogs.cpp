@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QMessageBox>
 
 UserDialogs::Answer QtUserDialogs::message(const QString& text, const QString& title, Buttons buttons)
@@ -75,4 +76,11 @@ QString QtUserDialogs::openFiles(const OpenRequest& request)
         parts << QFileInfo(file).fileName();
     }
     return parts.join(QChar(0));
+}
+
+QString QtUserDialogs::askText(const QString& title, const QString& label, const QString& initial)
+{
+    bool accepted = false;
+    const QString text = QInputDialog::getText(m_parent, title, label, QLineEdit::Normal, initial, &accepted);
+    return accepted ? text : QString();
 }

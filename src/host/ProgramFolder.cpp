@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSettings>
 #include <QStandardPaths>
 
 namespace gw {
@@ -57,11 +58,16 @@ QString resolveProgramFolder(const QString& requested)
 
 QString archiveBaseUrl(const QString& requested)
 {
-    QString url = requested.isEmpty() ? QStringLiteral("http://machine-archive.invalid/") : requested;
-    if (!url.endsWith(QLatin1Char('/'))) {
+    QString url = requested.trimmed();
+    if (url.isEmpty()) {
+        url = QSettings().value(QStringLiteral("archiveUrl")).toString().trimmed();
+    }
+    if (!url.isEmpty() && !url.endsWith(QLatin1Char('/'))) {
         url += QLatin1Char('/');
     }
     return url;
 }
+
+void rememberArchiveBaseUrl(const QString& url) { QSettings().setValue(QStringLiteral("archiveUrl"), url); }
 
 } // namespace gw

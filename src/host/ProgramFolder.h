@@ -12,10 +12,12 @@ namespace gw {
 QString resolveProgramFolder(const QString& requested);
 
 /**
- * The machine archive's base URL, ending in "/": requested when given, else the built-in setting. The archive's
- * real address is not built in; the default is a placeholder that names no host.
+ * The machine archive's base URL, ending in "/": requested when given, else the one the user last set (kept in the
+ * per-user settings), else empty: the archive's address is not built in.
  */
 QString archiveBaseUrl(const QString& requested);
+/** Keeps the archive's base URL in the per-user settings for the next runs. */
+void rememberArchiveBaseUrl(const QString& url);
 
 /** Where an installed copy finds the catalogue lists it ships, or empty. */
 QString shippedDataFolder();

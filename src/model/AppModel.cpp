@@ -6,6 +6,7 @@
 #include "catalogue/CatalogueFetch.h"
 #include "catalogue/CatalogueRows.h"
 #include "catalogue/CatalogueText.h"
+#include "catalogue/MachineMatch.h"
 #include "host/HostDiscovery.h"
 #include "song/SongScan.h"
 #include "transfer/HttpTransfer.h"
@@ -18,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 
 const QString AppModel::kAppTitle = QStringLiteral("Gearwarden 1.0");
 
@@ -279,8 +281,10 @@ void AppModel::moveToEffects(const QString& dll) { moveDll(dll, Kind::Generator)
 
 void AppModel::moveToGenerators(const QString& dll) { moveDll(dll, Kind::Effect); }
 
-void AppModel::moveDll(const QString& dll, Kind from)
+void AppModel::moveDll(const QString& dll, Kind from, bool tellUser)
 {
+    // In a batch the log takes what would otherwise be a message box for each machine.
+    const auto tell = [&](const QString& text) { tellUser ? showMessage(text) : appendLog(text); };
     const bool toEffects = from == Kind::Generator;
     const QString fromFolder = toEffects ? generatorsFolder() : effectsFolder();
     const QString toFolder = toEffects ? effectsFolder() : generatorsFolder();
@@ -294,7 +298,7 @@ void AppModel::moveDll(const QString& dll, Kind from)
         // The host's platform ignores letter case: "kick.dll" there is this DLL too.
         const std::string twin = gw::findEntryIgnoringCase(toUtf8(toFolder), toUtf8(dll));
         if (twin.empty() || !QFileInfo(toFolder + QDir::separator() + fromUtf8(twin)).isFile()) {
-            showMessage(QStringLiteral("Moving ") + dll + direction);
+            tell(QStringLiteral("Moving ") + dll + direction);
             if (QFile::rename(source, toFolder + QDir::separator() + dll)) {
                 setStatus(QStringLiteral("Moved ") + dll + direction);
             } else {
@@ -302,8 +306,8 @@ void AppModel::moveDll(const QString& dll, Kind from)
                           QStringLiteral(": it is in use, gone, or the folder cannot be written."));
             }
         } else {
-            showMessage(QStringLiteral("File ") + dll + present + QStringLiteral("Deleting from ") + fromName +
-                        QStringLiteral(" directory."));
+            tell(QStringLiteral("File ") + dll + present + QStringLiteral("Deleting from ") + fromName +
+                 QStringLiteral(" directory."));
             if (QFile::remove(source)) {
                 setStatus(QStringLiteral("File ") + dll + present + QStringLiteral("Deleted from ") + fromName +
                           QStringLiteral(" directory."));
@@ -435,7 +439,7 @@ void AppModel::scanOne(const QString& path)
     SongScanReport& report = m_lastScan.emplace_back();
     report.path = path;
     ScanToModel sink(*this, report);
-    gw::scanSong(toUtf8(path), sink);
+    report.recovered = gw::scanSong(toUtf8(path), sink).result.recovered;
     keepResponsive();
 }
 
@@ -538,10 +542,49 @@ void AppModel::readCatalogues()
               QStringLiteral(" machines."));
 }
 
+QList<MissingMatch> AppModel::matchMissing() const
+{
+    QList<MissingMatch> matches;
+    for (const Kind kind : {Kind::Generator, Kind::Effect}) {
+        std::vector<gw::CatalogueRow> rows;
+        QFile file(m_programFolder + QLatin1String(catalogueFile(kind).file));
+        if (file.open(QIODevice::ReadOnly)) {
+            const QByteArray content = file.readAll();
+            gw::forEachCatalogueRow(std::string_view(content.constData(), static_cast<std::size_t>(content.size())),
+                                    [&](const gw::CatalogueRow& row) {
+                                        gw::CatalogueRow& text = rows.emplace_back();
+                                        for (int f = 0; f < gw::CatalogueRow::FieldCount; ++f) {
+                                            text.fields[f] = gw::platform::ansiToUtf8(row.fields[f]);
+                                        }
+                                    });
+        }
+        const gw::CatalogueMatcher matcher(std::move(rows));
+        for (const QString& missingEntry : missing(kind).names()) {
+            const gw::MissingEntry parsed = gw::parseMissingEntry(toUtf8(missingEntry));
+            MissingMatch& match = matches.emplace_back();
+            match.dll = fromUtf8(parsed.dll) + QStringLiteral(".dll");
+            match.kind = kind;
+            if (parsed.wrongFolder) {
+                match.how = QStringLiteral("move");
+                continue;
+            }
+            const gw::CatalogueMatcher::Result found = matcher.match(parsed.dll);
+            if (found.row) {
+                match.entry = fromUtf8(found.row->fields[gw::CatalogueRow::Filename]);
+                match.how = QLatin1String(gw::matchWayText(found.way));
+            }
+        }
+    }
+    return matches;
+}
+
 bool AppModel::fetchCatalogues()
 {
     if (m_transferInProgress) {
         showMessage(QStringLiteral("There is already a download in progress"));
+        return false;
+    }
+    if (!haveArchiveUrl()) {
         return false;
     }
     setTransferInProgress(true);
@@ -660,6 +703,9 @@ bool AppModel::download(Kind kind, const QString& entry)
         showMessage(QStringLiteral("There is already a download in progress"));
         return false;
     }
+    if (!haveArchiveUrl()) {
+        return false;
+    }
     MachineDownloadJob job;
     job.entry = entry;
     job.generators = kind == Kind::Generator;
@@ -687,8 +733,100 @@ bool AppModel::download(Kind kind, const QString& entry)
     return outcome == DownloadOutcome::Completed && installed;
 }
 
+bool AppModel::askArchiveUrl()
+{
+    QString url = m_setup.dialogs
+                      ->askText(QStringLiteral("Machine archive"),
+                                QStringLiteral("The machine archive's address (its base URL, such as "
+                                               "http://archive.example/):"),
+                                m_archiveBaseUrl)
+                      .trimmed();
+    if (url.isEmpty()) {
+        return false;
+    }
+    if (!url.endsWith(QLatin1Char('/'))) {
+        url += QLatin1Char('/');
+    }
+    m_archiveBaseUrl = url;
+    emit archiveUrlChanged(url);
+    return true;
+}
+
+bool AppModel::haveArchiveUrl()
+{
+    // The address is the user's to give: asked for once, then remembered; nothing is tried without it.
+    if (!m_archiveBaseUrl.isEmpty() || askArchiveUrl()) {
+        return true;
+    }
+    logStatus(QStringLiteral("No machine archive address is set, so nothing was fetched.  Give it when asked, with "
+                             "\"Archive address\" in the About box, or with --archive-url."));
+    return false;
+}
+
+QList<FetchResult> AppModel::fetchAllMissing()
+{
+    if (m_transferInProgress || m_fetchingAll) {
+        showMessage(QStringLiteral("There is already a download in progress"));
+        return {};
+    }
+    m_fetchingAll = true;
+    m_fetchCancelled = false;
+    QList<FetchResult> results;
+    QHash<QString, QString> fetched; // kind and entry → result, so an entry shared by two machines is fetched once
+    const QList<MissingMatch> matches = matchMissing();
+    for (const MissingMatch& match : matches) {
+        FetchResult& done = results.emplace_back();
+        done.match = match;
+        setStatus(QStringLiteral("Fetching missing machines: ") + numberText(results.size()) + QStringLiteral(" of ") +
+                      numberText(matches.size()) + QStringLiteral(", ") + match.dll,
+                  true);
+        if (m_fetchCancelled) {
+            done.result = QStringLiteral("failed: cancelled");
+        } else if (match.how == QLatin1String("move")) {
+            // It lies in the other kind's folder, under its name there.
+            const bool generator = match.kind == Kind::Generator;
+            const QString folder = generator ? effectsFolder() : generatorsFolder();
+            const QString onDisk = fromUtf8(gw::findEntryIgnoringCase(toUtf8(folder), toUtf8(match.dll)));
+            moveDll(onDisk, generator ? Kind::Effect : Kind::Generator, false);
+            const bool moved = !onDisk.isEmpty() && !QFileInfo::exists(folder + QDir::separator() + onDisk);
+            done.result = moved ? QStringLiteral("moved") : QStringLiteral("failed: ") + m_status;
+        } else if (match.entry.isEmpty()) {
+            done.result = QStringLiteral("no match");
+            logStatus(QStringLiteral("The catalogue has no match for ") + match.dll);
+        } else {
+            const QString key = QString::number(int(match.kind)) + match.entry;
+            if (!fetched.contains(key)) {
+                fetched.insert(key, download(match.kind, match.entry) ? QStringLiteral("installed")
+                                                                      : QStringLiteral("failed: ") + m_status);
+            }
+            done.result = fetched.value(key);
+        }
+    }
+    m_fetchingAll = false;
+    checkMissing();
+    return results;
+}
+
+void AppModel::selectMissing(Kind kind, const QString& missingEntry)
+{
+    for (const MissingMatch& match : matchMissing()) {
+        if (match.kind != kind || match.dll != fromUtf8(gw::parseMissingEntry(toUtf8(missingEntry)).dll) + ".dll") {
+            continue;
+        }
+        if (match.how == QLatin1String("move")) {
+            setStatus(match.dll + QStringLiteral(" is in the other gear folder: it needs a move, not a download"));
+        } else if (match.entry.isEmpty()) {
+            setStatus(QStringLiteral("The catalogue has no match for ") + match.dll);
+        } else {
+            selectMachine(kind, match.entry);
+        }
+        return;
+    }
+}
+
 void AppModel::cancelTransfer()
 {
+    m_fetchCancelled = m_fetchingAll;
     if (!m_transferInProgress) {
         return;
     }

@@ -29,6 +29,25 @@ struct SongScanReport
     QString error; // the message shown for a song that could not be read, or empty
     std::vector<gw::MachineRef> machines;
     QStringList log;
+    bool recovered = false; // no PARA section: the machines were found by searching MACH
+};
+
+/** A missing machine and the catalogue entry that is it, or what it needs instead. */
+struct MissingMatch
+{
+    QString dll; // the DLL file name, without the wrong-folder mark
+    gw::MachineKind kind = gw::MachineKind::Generator;
+    QString entry; // the catalogue entry to download; empty for none
+    /** "name", "close" or "file name" for a match; "move" for a machine in the other gear folder; empty for none. */
+    QString how;
+};
+
+/** What "Fetch all missing" did for one missing machine. */
+struct FetchResult
+{
+    MissingMatch match;
+    /** "installed", "moved", "no match", or "failed: " and why. */
+    QString result;
 };
 
 /**
@@ -48,7 +67,7 @@ public:
     {
         /** The program's own folder; empty for the folder holding the executable. */
         QString programFolder;
-        /** The machine archive's base URL, ending in "/". */
+        /** The machine archive's base URL, ending in "/"; empty until the user gives one. */
         QString archiveBaseUrl;
         UserDialogs* dialogs = nullptr;
         /** Read afresh at every refresh of the gear folders, as the host may have been moved meanwhile. */
@@ -132,6 +151,15 @@ public:
     {
         return kind == Kind::Generator ? m_generatorCatalogue : m_effectCatalogue;
     }
+    /** Each missing machine of both kinds, in list order, with the catalogue row that is it. */
+    QList<MissingMatch> matchMissing() const;
+    /**
+     * Downloads and installs every matched missing machine of both kinds, one after the other (each entry once),
+     * moves the ones in the other gear folder where they belong, and checks again. Cancel stops the rest.
+     */
+    QList<FetchResult> fetchAllMissing();
+    /** Selects the catalogue machine that is this missing machine, or says that the catalogue has none. */
+    void selectMissing(Kind kind, const QString& missingEntry);
     /** Reads both catalogue lists from the program folder. */
     void readCatalogues();
     /** Fetches the catalogue pages from the archive; true when both arrived and were converted. */
@@ -145,6 +173,9 @@ public:
     bool download(Kind kind, const QString& entry);
     void cancelTransfer();
     bool transferInProgress() const { return m_transferInProgress; }
+    QString archiveBaseUrl() const { return m_archiveBaseUrl; }
+    /** Asks the user for the archive's address; true when one was given. */
+    bool askArchiveUrl();
     /** The extractor of the last install. */
     ZipExtractor* lastExtractor() const { return m_lastExtractor.get(); }
 
@@ -182,6 +213,8 @@ signals:
     void transferStateChanged(bool inProgress);
     /** A long step is running: a chance for the views to paint what changed. */
     void busy();
+    /** The user gave the archive's address. */
+    void archiveUrlChanged(const QString& url);
 
 private:
     class Report;
@@ -198,7 +231,8 @@ private:
     void scanOne(const QString& path);
     void readCatalogue(Kind kind);
     void loadCatalogueTable(Kind kind);
-    void moveDll(const QString& dll, Kind from);
+    void moveDll(const QString& dll, Kind from, bool tellUser = true);
+    bool haveArchiveUrl();
     void setTransferInProgress(bool inProgress);
 
     Setup m_setup;
@@ -226,6 +260,8 @@ private:
     QList<QStringList> m_table;
 
     bool m_transferInProgress = false;
+    bool m_fetchingAll = false;
+    bool m_fetchCancelled = false;
     HttpTransfer* m_transfer;
     std::unique_ptr<ZipExtractor> m_lastExtractor;
 

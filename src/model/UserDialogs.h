@@ -33,6 +33,9 @@ public:
 
     virtual Answer message(const QString& text, const QString& title, Buttons buttons) = 0;
 
+    /** Asks for a line of text, offering initial; empty when cancelled. */
+    virtual QString askText(const QString& title, const QString& label, const QString& initial) = 0;
+
     /**
      * Shows the open dialog. Returns an empty text when cancelled, the full path of a single chosen file, or for
      * several files the folder followed by each name, all separated by NUL characters.

@@ -1,5 +1,7 @@
 #include "song/SongReader.h"
 
+#include "song/MachineRecordSearch.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -40,6 +42,7 @@ private:
     /** Reads count parameter records and returns how many are of type 3, or -1 at the end of the file. */
     std::int64_t readParameters(std::int32_t count);
     bool readMachineRest(const Layout& layout);
+    SongReadResult recover(const SectionEntry& mach);
 
     ByteInput& m_in;
     SongReadListener& m_listener;
@@ -87,7 +90,7 @@ SongReadResult Reader::run()
     }
     m_listener.onSections(para, mach);
     if (para.name != "PARA") {
-        return fail(SongFailure::NoParaSection);
+        return haveMach ? recover(mach) : fail(SongFailure::NoParaSection);
     }
 
     m_place = SongPlace::ParaSection;
@@ -168,6 +171,28 @@ SongReadResult Reader::run()
     }
     m_listener.onMachDone(machineCount);
     return {};
+}
+
+SongReadResult Reader::recover(const SectionEntry& mach)
+{
+    // The section as far as the file holds it: a size that claims more cannot make the search read more.
+    if (mach.offset < 0 || mach.size < 2 || !m_in.seek(mach.offset)) {
+        return fail(SongFailure::NoParaSection);
+    }
+    std::vector<std::uint8_t> section(static_cast<std::size_t>(std::min<std::uint64_t>(mach.size, m_in.remaining())));
+    section.resize(m_in.readBytes(section.data(), section.size()));
+    const std::optional<std::vector<FoundMachine>> found = searchMachineRecords(section, mach.offset);
+    if (!found) {
+        return fail(SongFailure::NoParaSection);
+    }
+    m_listener.onRecoveryStart(static_cast<std::int32_t>(found->size()));
+    for (const FoundMachine& machine : *found) {
+        m_listener.onRecoveredMachine(machine.machine, machine.offset);
+        m_listener.onMachine(machine.machine);
+    }
+    SongReadResult result;
+    result.recovered = true;
+    return result;
 }
 
 std::int64_t Reader::readParameters(std::int32_t count)

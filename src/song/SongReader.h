@@ -45,6 +45,7 @@ struct SongReadResult
     SongFailure failure = SongFailure::None;
     SongPlace place = SongPlace::Header;
     std::int64_t count = 0; // the offending count of CountTooLarge
+    bool recovered = false; // no PARA section: the machines were found by searching MACH
 
     bool ok() const { return failure == SongFailure::None; }
 };
@@ -76,10 +77,15 @@ public:
     virtual void onMachDllName(std::string_view /*dll*/) {}
     virtual void onMachine(const MachineRef& /*machine*/) {}
     virtual void onMachDone(std::int32_t /*count*/) {}
+    /** A song without PARA whose machines were found by searching MACH: the count found, then each machine. */
+    virtual void onRecoveryStart(std::int32_t /*count*/) {}
+    virtual void onRecoveredMachine(const MachineRef& /*machine*/, std::int64_t /*offset*/) {}
 };
 
 /**
- * Reads the machines of one song. The first machine (the song's master) is never reported. Besides the three
+ * Reads the machines of one song. The first machine (the song's master) is never reported. A song without PARA
+ * (saved by a host older than 1.2) is read by searching its MACH section for machine records, and only when the
+ * search finds exactly the machines the section counts. Besides the three
  * failures of the format itself (no "Buzz" magic, more than 32 sections, no PARA section) every read is checked
  * against the end of the file and every count against the bytes left to hold it, so a damaged or hostile file ends
  * as a failure instead of a long loop or a huge allocation.

@@ -72,6 +72,16 @@ public:
         m_sink.setStatus("Completed scan of " + NumberText(count) + " machines in MACH section", false);
     }
 
+    void onRecoveryStart(std::int32_t count) override
+    {
+        m_sink.log("No PARA section: found" + NumberText(count) + " machines by searching the MACH section");
+    }
+    void onRecoveredMachine(const MachineRef& machine, std::int64_t offset) override
+    {
+        m_sink.log("Machine at offset" + NumberText(offset) + ": name " + text(machine.name) + ", ID" +
+                   NumberText(machine.kindByte) + ", DLL name " + text(machine.dll));
+    }
+
 private:
     ScanSink& m_sink;
 };

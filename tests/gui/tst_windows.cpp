@@ -15,6 +15,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QNetworkProxy>
 #include <QPlainTextEdit>
@@ -63,6 +64,7 @@ private slots:
     void openDialogShowsSongsInAnyLetterCase();
     void bothWindowsFollowTheOneSelectedMachine();
     void headerClicksSortTheTable();
+    void filterAndFetchAllMissing();
     void closingTheCatalogueWindowWhileItsDownloadWaits();
     void aboutBoxOpensOnce();
 
@@ -307,6 +309,54 @@ void TestWindows::headerClicksSortTheTable()
     // The sort stays on when the table is filled anew.
     m_window->catalogueWindow()->findChild<QPushButton*>(QStringLiteral("viewGeneratorsButton"))->click();
     QCOMPARE(column(table(), 1), (QStringList{"2001-01-01", "2002-02-02", "2003-03-03"}));
+}
+
+void TestWindows::filterAndFetchAllMissing()
+{
+    TestHttpServer server;
+    QVERIFY(server.listen());
+    std::vector<gw::test::CatalogueMachine> rows;
+    for (int i = 0; i < 5000; ++i) {
+        const std::string name = "Machine " + std::to_string(i);
+        rows.push_back({"M" + std::to_string(i) + ".zip", "2005-01-01", "Dev", name, "A machine", "Generator", "1", ""});
+    }
+    rows.push_back({"Acme_Kick.zip", "2005-01-01", "Acme", "Acme Kick", "Kick drum", "Generator", "1", ""});
+    QVERIFY(m_app->write(QStringLiteral("prog/allgenerators.txt"), catalogueOf(rows)));
+    gw::test::SongWriter song;
+    song.addSimple("Kick", "Acme Kick", 1);
+    QVERIFY(song.writeTo(m_app->path(QStringLiteral("song.bmx")).toStdString()));
+    TestHttpServer::Reply reply;
+    QTemporaryDir scratch;
+    QVERIFY(gw::test::ZipWriter().add("Acme Kick.dll", "kick").writeTo(scratch.filePath(QStringLiteral("k.zip"))));
+    reply.body = TestFiles::contents(scratch.filePath(QStringLiteral("k.zip")));
+    server.setReply("/machines/Acme_Kick.zip", reply);
+    open(server.baseUrl());
+    m_app->model->scanSongs({m_app->path(QStringLiteral("song.bmx"))});
+    button("catalogueViewButton")->click();
+    CatalogueWindow* view = m_window->catalogueWindow();
+
+    // The filter keeps the rows that hold its text in any column, as the user types, keeping the sort.
+    view->sortByColumn(3);
+    const QString firstBefore = table()->topLevelItem(0)->text(0);
+    QTest::keyClicks(view->findChild<QLineEdit*>(QStringLiteral("catalogueFilter")), QStringLiteral("KICK d"));
+    int shown = 0;
+    for (int row = 0; row < table()->topLevelItemCount(); ++row) {
+        shown += table()->topLevelItem(row)->isHidden() ? 0 : 1;
+    }
+    QCOMPARE(shown, 1);
+    QCOMPARE(table()->topLevelItemCount(), 5001);
+    QCOMPARE(table()->topLevelItem(0)->text(0), firstBefore);
+
+    // A click on the missing machine selects its row; "Fetch all missing" installs it and checks again.
+    auto* missing = view->findChild<QListWidget*>(QStringLiteral("missingList"));
+    QCOMPARE(texts(missing), QStringList{"Acme Kick.dll"});
+    clickItem(missing, 0);
+    QCOMPARE(table()->currentItem()->text(0), QStringLiteral("Acme_Kick.zip"));
+    QCOMPARE(list("generatorCatalogue")->currentItem()->text(), QStringLiteral("Acme_Kick.zip"));
+    view->findChild<QPushButton*>(QStringLiteral("fetchAllButton"))->click();
+    QCOMPARE(m_app->read(QStringLiteral("host/gear/generators/Acme Kick.dll")), QByteArray("kick"));
+    QCOMPARE(missing->count(), 0);
+    QCOMPARE(m_app->model->status(), QStringLiteral("Completed checking missing machines.  No missing machines."));
 }
 
 void TestWindows::closingTheCatalogueWindowWhileItsDownloadWaits()

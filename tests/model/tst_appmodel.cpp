@@ -5,7 +5,11 @@
 #include "TestHttpServer.h"
 #include "ZipWriter.h"
 
+#include "host/ProgramFolder.h"
+
 #include <QNetworkProxy>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QtTest>
 
@@ -54,6 +58,8 @@ private slots:
     void downloadsThatFail();
     void oneTransferAtATimeAndCancel();
     void fetchCataloguesConvertsBothPages();
+    void fetchAllMissingByNameCloseAndFileName();
+    void archiveAddressIsAskedForOnceAndKept();
 };
 
 void TestAppModel::startUpFindsTheHostAndMakesItsGearFolders()
@@ -131,15 +137,12 @@ void TestAppModel::songsComeFromTheOpenDialog()
 void TestAppModel::scanGathersUsedMachinesAndChecksThem()
 {
     TestApp app;
-    gw::test::SongWriter old;
-    old.withPara = false;
-    old.addSimple("Kick", "Old Kick", 1);
     gw::test::SongWriter good;
     good.addSimple("Kick", "Acme Kick", 1).addSimple("Bass", "Jeskola Bass 3", 1).addSimple("Echo", "Acme Delay", 2);
     good.addSimple("Kick 2", "Acme Kick", 1).addSimple("Wide", "Stereo Wide", 2);
-    const QString first = app.path(QStringLiteral("a-old.bmx"));
+    const QString first = app.path(QStringLiteral("a-text.bmx"));
     const QString second = app.path(QStringLiteral("b-good.bmx"));
-    QVERIFY(old.writeTo(first.toStdString()) && good.writeTo(second.toStdString()));
+    QVERIFY(app.write(QStringLiteral("a-text.bmx"), "Not a song") && good.writeTo(second.toStdString()));
     QVERIFY(app.write(QStringLiteral("host/gear/effects/acme delay.DLL"), "x"));
     QVERIFY(app.write(QStringLiteral("host/gear/generators/Stereo Wide.dll"), "x"));
     AppModel& model = app.start();
@@ -158,8 +161,7 @@ void TestAppModel::scanGathersUsedMachinesAndChecksThem()
 
     QCOMPARE(app.dialogs.messageTexts(),
              QStringList({QStringLiteral("File ") + first +
-                          QStringLiteral(" does not contain PARA section, which is required by this program.  "
-                                         "Probably created with Buzz version <1.2")}));
+                          QStringLiteral(" is missing Buzz header.  Probably not a buzz file.")}));
     QCOMPARE(model.lastScan().size(), 2);
     QCOMPARE(model.lastScan().first().error, app.dialogs.messageTexts().first());
     // The log holds the last song's trace; each line ends with CR LF.
@@ -492,6 +494,80 @@ void TestAppModel::fetchCataloguesConvertsBothPages()
     QVERIFY(!model.fetchCatalogues());
     QCOMPARE(model.logLines().last(), QStringLiteral("Connected?  Did not download alleffects.php"));
     QCOMPARE(app.read(QStringLiteral("prog/alleffects.txt")), QByteArray("old list\r\n"));
+}
+
+void TestAppModel::fetchAllMissingByNameCloseAndFileName()
+{
+    TestHttpServer server;
+    QVERIFY(server.listen());
+    TestApp app;
+    gw::test::SongWriter song;
+    song.addSimple("Kick", "Acme Kick", 1).addSimple("Pad", "Lunar Pad", 1).addSimple("None", "Nothing Here", 1);
+    song.addSimple("Chorus", "Glass Chorus", 2).addSimple("Wide", "Stereo Wide", 2).addSimple("Kick 2", "ACME KICK", 1);
+    QVERIFY(song.writeTo(app.path(QStringLiteral("song.bmx")).toStdString()));
+    QVERIFY(app.write(QStringLiteral("host/gear/generators/stereo wide.dll"), "wide"));
+    std::vector<gw::test::CatalogueMachine> generators = {
+        {"Acme_Kick.zip", "2001-01-01", "Acme", "Acme Kick", "", "Generator", "1", ""},
+        {"LunarPad.zip", "2002-01-01", "Lunar", "Lunar-Pad 2", "", "Generator", "2", ""},
+    };
+    std::vector<gw::test::CatalogueMachine> effects = {
+        {"Glass_Chorus.zip", "2003-01-01", "Glass", "GC by Glass", "", "Effect", "1", ""}};
+    QVERIFY(app.write(QStringLiteral("prog/allgenerators.txt"), QByteArray::fromStdString(gw::test::catalogueText(generators))));
+    QVERIFY(app.write(QStringLiteral("prog/alleffects.txt"), QByteArray::fromStdString(gw::test::catalogueText(effects))));
+    for (const char* machine : {"Acme Kick", "Lunar Pad", "Glass Chorus"}) {
+        Reply reply;
+        reply.body = zipOf(QByteArray(machine) + ".dll", machine);
+        const QByteArray entry = QByteArray(machine) == "Lunar Pad" ? "LunarPad.zip" : QByteArray(machine).replace(' ', '_') + ".zip";
+        server.setReply("/machines/" + entry, reply);
+    }
+    AppModel& model = app.start(server.baseUrl());
+    model.scanSongs({app.path(QStringLiteral("song.bmx"))});
+
+    const QList<FetchResult> results = model.fetchAllMissing();
+    QStringList table;
+    for (const FetchResult& done : results) {
+        table << done.match.dll + u'|' + done.match.entry + u'|' + done.match.how + u'|' + done.result;
+    }
+    QCOMPARE(table, (QStringList{"Acme Kick.dll|Acme_Kick.zip|name|installed", "ACME KICK.dll|Acme_Kick.zip|name|installed",
+                                 "Lunar Pad.dll|LunarPad.zip|close|installed", "Nothing Here.dll|||no match",
+                                 "Stereo Wide.dll||move|moved",
+                                 "Glass Chorus.dll|Glass_Chorus.zip|file name|installed"}));
+    // Each zip once, each machine where it belongs; the recheck leaves only the one the catalogue lacks.
+    QCOMPARE(server.requestedPaths(), (QList<QByteArray>{"/machines/Acme_Kick.zip", "/machines/LunarPad.zip",
+                                                         "/machines/Glass_Chorus.zip"}));
+    QCOMPARE(app.read(QStringLiteral("host/gear/generators/Lunar Pad.dll")), QByteArray("Lunar Pad"));
+    QCOMPARE(app.read(QStringLiteral("host/gear/effects/Glass Chorus.dll")), QByteArray("Glass Chorus"));
+    QCOMPARE(app.read(QStringLiteral("host/gear/effects/stereo wide.dll")), QByteArray("wide"));
+    QCOMPARE(model.missing(Kind::Generator).names(), QStringList{"Nothing Here.dll"});
+    QVERIFY(model.missing(Kind::Effect).isEmpty());
+    QVERIFY(app.dialogs.messages.isEmpty());
+
+    // A click on a missing machine selects its row, or says the catalogue has none.
+    model.selectMissing(Kind::Generator, QStringLiteral("Nothing Here.dll"));
+    QCOMPARE(model.status(), QStringLiteral("The catalogue has no match for Nothing Here.dll"));
+}
+
+void TestAppModel::archiveAddressIsAskedForOnceAndKept()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings().remove(QStringLiteral("archiveUrl"));
+    TestApp app;
+    AppModel& model = app.start(gw::archiveBaseUrl({}));
+    QVERIFY(model.archiveBaseUrl().isEmpty());
+    connect(&model, &AppModel::archiveUrlChanged, &gw::rememberArchiveBaseUrl);
+    // Cancelled: the transfer says so and tries nothing.
+    QVERIFY(!model.fetchCatalogues());
+    QCOMPARE(app.dialogs.textQuestions, QStringList{"Machine archive"});
+    QVERIFY(model.status().startsWith(QStringLiteral("No machine archive address is set")));
+    // Given: used at once and kept for the next run; an address given for a run wins.
+    TestHttpServer server;
+    QVERIFY(server.listen());
+    app.dialogs.setNextText(server.baseUrl().chopped(1));
+    model.fetchCatalogues();
+    QCOMPARE(server.requestedPaths().value(0), QByteArray("/allgenerators.php"));
+    QCOMPARE(gw::archiveBaseUrl({}), server.baseUrl());
+    QCOMPARE(gw::archiveBaseUrl(QStringLiteral("http://other.example")), QStringLiteral("http://other.example/"));
+    QSettings().remove(QStringLiteral("archiveUrl"));
 }
 
 QTEST_GUILESS_MAIN(TestAppModel)

@@ -15,8 +15,16 @@ QString RecordingDialogs::openFiles(const OpenRequest& request)
     return m_openResults.isEmpty() ? QString() : m_openResults.takeFirst();
 }
 
+QString RecordingDialogs::askText(const QString& title, const QString&, const QString&)
+{
+    textQuestions << title;
+    return m_texts.isEmpty() ? QString() : m_texts.takeFirst();
+}
+
 void RecordingDialogs::reset()
 {
+    textQuestions.clear();
+    m_texts.clear();
     messages.clear();
     openRequests.clear();
     m_answers.clear();

@@ -18,6 +18,11 @@ public:
 
     Answer message(const QString& text, const QString& title, Buttons buttons) override;
     QString openFiles(const OpenRequest& request) override;
+    QString askText(const QString& title, const QString& label, const QString& initial) override;
+    /** Queues what the next text question returns; an unscripted one is cancelled. */
+    void setNextText(const QString& text) { m_texts << text; }
+    /** The titles of the text questions asked, in order. */
+    QStringList textQuestions;
 
     /** Queues the answer to the next Yes/No question; an unscripted question is answered No. */
     void setNextAnswer(Answer answer) { m_answers << answer; }
@@ -33,4 +38,5 @@ public:
 private:
     QList<Answer> m_answers;
     QStringList m_openResults;
+    QStringList m_texts;
 };
