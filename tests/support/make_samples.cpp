@@ -51,10 +51,20 @@ int main(int argc, char* argv[])
     // A song whose only machine is the master.
     SongWriter empty;
 
-    // Written by a host older than the PARA section.
+    // Written by a host older than the PARA section, and damaged: its MACH section counts a machine that is not
+    // there, so its machines cannot be recovered either.
     SongWriter older;
     older.withPara = false;
     older.addSimple("Kick", "Acme Kick", 1);
+    std::vector<std::uint8_t> olderBytes = older.build();
+    for (std::size_t entry = 8; entry + 12 <= olderBytes.size() && entry < 8 + 12 * 32; entry += 12) {
+        if (std::string(olderBytes.begin() + static_cast<std::ptrdiff_t>(entry),
+                        olderBytes.begin() + static_cast<std::ptrdiff_t>(entry + 4)) == "MACH") {
+            const std::size_t mach = olderBytes[entry + 4] | (olderBytes[entry + 5] << 8);
+            ++olderBytes[mach];
+            break;
+        }
+    }
 
     // Cut off in the middle of its MACH section.
     SongWriter cut;
@@ -63,10 +73,12 @@ int main(int argc, char* argv[])
     cutBytes.resize(cutBytes.size() - 20);
 
     bool ok = write(evening, root / "songs" / "evening.bmx") && write(swapped, root / "songs" / "swapped.bmw") &&
-              write(empty, root / "songs" / "master-only.bmx") && write(older, root / "broken" / "older.bmx");
-    std::ofstream cutFile(root / "broken" / "cut-short.bmx", std::ios::binary);
-    cutFile.write(reinterpret_cast<const char*>(cutBytes.data()), static_cast<std::streamsize>(cutBytes.size()));
-    ok = ok && static_cast<bool>(cutFile);
+              write(empty, root / "songs" / "master-only.bmx");
+    for (const auto& [bytes, name] : {std::pair{&olderBytes, "older.bmx"}, std::pair{&cutBytes, "cut-short.bmx"}}) {
+        std::ofstream file(root / "broken" / name, std::ios::binary);
+        file.write(reinterpret_cast<const char*>(bytes->data()), static_cast<std::streamsize>(bytes->size()));
+        ok = ok && static_cast<bool>(file);
+    }
 
     // Catalogue lists like the ones the program ships, naming the sample machines.
     using gw::test::CatalogueMachine;
