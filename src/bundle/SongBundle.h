@@ -1,0 +1,58 @@
+#pragma once
+
+#include "check/MissingCheck.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+/** A machine a bundle carries, or names as missing. */
+struct BundleMachine
+{
+    QString dll; // the DLL name the songs use, with ".dll"
+    gw::MachineKind kind = gw::MachineKind::Generator;
+    /** The installed file, found in either gear folder ignoring letter case; empty when it is not installed. */
+    QString source;
+};
+
+/** What a bundle holds: the songs at its top level and the machines under gear/generators and gear/effects. */
+struct BundlePlan
+{
+    QStringList songs;
+    std::vector<BundleMachine> machines;
+};
+
+/**
+ * The machines a bundle needs: every machine the songs use but the host's built-ins, once per kind, found in
+ * either gear folder (so a machine filed in the wrong folder here arrives in the right one). used holds DLL names
+ * without ".dll".
+ */
+std::vector<BundleMachine> bundleMachines(const QStringList& generatorsUsed, const QStringList& effectsUsed,
+                                          const QString& generatorsFolder, const QString& effectsFolder);
+
+/** The bundle's machines.txt: a line for each machine, its kind, its DLL and whether the zip holds it. */
+QByteArray machinesText(const std::vector<BundleMachine>& machines);
+
+/**
+ * Writes the bundle zip: the songs at the top level, each installed machine as gear/generators/NAME.dll or
+ * gear/effects/NAME.dll by the kind the songs use it as (NAME as the file is named on disk), and machines.txt. It is
+ * written under a temporary name and renamed, so no half-written bundle is ever left. False with error otherwise.
+ */
+bool writeBundle(const BundlePlan& plan, const QString& zipPath, QString& error);
+
+/** What install-bundle takes from a bundle, and what it skips. */
+struct BundleContents
+{
+    QStringList generators; // entry names directly in gear/generators/
+    QStringList effects;    // entry names directly in gear/effects/
+    QStringList songs;      // .bmx and .bmw entries at the top level
+    QStringList skipped;    // every other file entry, with why
+};
+
+/**
+ * Sorts a bundle's entries: DLLs directly in gear/generators/ or gear/effects/ and songs at the top level are taken
+ * (folder entries ignored); anything else, an entry claiming more than the install's size limit, or one packed
+ * more than a zip bomb would be, is skipped with its reason. False with error when the zip cannot be read.
+ */
+bool readBundle(const QString& zipPath, BundleContents& contents, QString& error);
