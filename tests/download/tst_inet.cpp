@@ -25,7 +25,7 @@ QByteArray wholeBody(HttpTransfer& inet, QList<int>* sizes = nullptr)
 {
     QByteArray body;
     for (int guard = 0; guard < 10000; ++guard) {
-        const QByteArray chunk = inet.GetChunk(1024);
+        const QByteArray chunk = inet.read(1024);
         if (sizes) {
             *sizes << int(chunk.size());
         }
@@ -85,8 +85,8 @@ void TestInet::cleanup()
 
 void TestInet::fetch(const QByteArray& path)
 {
-    m_inet->Execute(m_server->baseUrl() + QString::fromLatin1(path.mid(1)), QStringLiteral("GET"));
-    QVERIFY(m_inet->StillExecuting());
+    m_inet->start(m_server->baseUrl() + QString::fromLatin1(path.mid(1)));
+    QVERIFY(m_inet->isRunning());
     // Ends a wait that nothing else would end, so a fault fails here instead of hanging.
     bool watchdogFired = false;
     QTimer watchdog;
@@ -96,9 +96,9 @@ void TestInet::fetch(const QByteArray& path)
         emit m_inet->finished();
     });
     watchdog.start(TestHttpServer::kConnectionLifetimeMs + 3000);
-    m_inet->waitWhileExecuting();
+    m_inet->waitUntilDone();
     QVERIFY(!watchdogFired);
-    QVERIFY(!m_inet->StillExecuting());
+    QVERIFY(!m_inet->isRunning());
 }
 
 void TestInet::responseIsKept_data()
@@ -150,9 +150,9 @@ void TestInet::responseIsKept()
     m_server->setReply("/page.php", reply);
     fetch("/page.php");
 
-    QCOMPARE(m_inet->GetHeader(typeName), QString::fromLatin1(contentType));
-    QCOMPARE(m_inet->GetHeader(lengthName), lengthHeader);
-    QCOMPARE(m_inet->GetHeader(QStringLiteral("X-Absent")), QString());
+    QCOMPARE(m_inet->header(typeName), QString::fromLatin1(contentType));
+    QCOMPARE(m_inet->header(lengthName), lengthHeader);
+    QCOMPARE(m_inet->header(QStringLiteral("X-Absent")), QString());
     QCOMPARE(wholeBody(*m_inet), received);
     // Qt may send a GET again when the server closes a connection it meant to reuse; every request is the page.
     QVERIFY(!m_server->requests().isEmpty());
@@ -186,19 +186,19 @@ void TestInet::bodyComesInChunksOfAtMost1024()
     QList<int> sizes;
     QCOMPARE(wholeBody(*m_inet, &sizes), reply.body);
     QCOMPARE(sizes, chunks);
-    QVERIFY(m_inet->GetChunk(1024).isEmpty());
+    QVERIFY(m_inet->read(1024).isEmpty());
 }
 
 void TestInet::refusedConnectionLeavesNoHeader()
 {
     const quint16 port = TestHttpServer::unusedPort();
     QVERIFY(port != 0);
-    m_inet->Execute(QStringLiteral("http://127.0.0.1:%1/allgenerators.php").arg(port), QStringLiteral("GET"));
-    m_inet->waitWhileExecuting();
-    QVERIFY(!m_inet->StillExecuting());
-    QCOMPARE(m_inet->GetHeader(QStringLiteral("Content-Type")), QString());
-    QCOMPARE(m_inet->GetHeader(QStringLiteral("Content-Length")), QString());
-    QVERIFY(m_inet->GetChunk(1024).isEmpty());
+    m_inet->start(QStringLiteral("http://127.0.0.1:%1/allgenerators.php").arg(port));
+    m_inet->waitUntilDone();
+    QVERIFY(!m_inet->isRunning());
+    QCOMPARE(m_inet->header(QStringLiteral("Content-Type")), QString());
+    QCOMPARE(m_inet->header(QStringLiteral("Content-Length")), QString());
+    QVERIFY(m_inet->read(1024).isEmpty());
     QVERIFY(!m_inet->errorText().isEmpty());
 }
 
@@ -209,15 +209,15 @@ void TestInet::cancelEndsAStalledRequest()
     m_server->setReply("/stall", reply);
     // Cancelled once the request has surely arrived; the server gives up on its own after its lifetime limit.
     connect(m_server.get(), &TestHttpServer::requestReceived, this,
-            [this] { QTimer::singleShot(50, m_inet.get(), [this] { m_inet->Cancel(); }); });
+            [this] { QTimer::singleShot(50, m_inet.get(), [this] { m_inet->cancel(); }); });
 
     QElapsedTimer clock;
     clock.start();
     fetch("/stall");
     QVERIFY2(clock.elapsed() < TestHttpServer::kConnectionLifetimeMs - 1000, "the wait ended only when the server gave up");
     QCOMPARE(m_server->requestedPaths(), QList<QByteArray>{"/stall"});
-    QCOMPARE(m_inet->GetHeader(QStringLiteral("Content-Type")), QString());
-    QVERIFY(m_inet->GetChunk(1024).isEmpty());
+    QCOMPARE(m_inet->header(QStringLiteral("Content-Type")), QString());
+    QVERIFY(m_inet->read(1024).isEmpty());
 }
 
 void TestInet::redirectIsFollowed()
@@ -229,7 +229,7 @@ void TestInet::redirectIsFollowed()
     fetch("/old.php");
 
     QCOMPARE(m_server->requestedPaths(), (QList<QByteArray>{"/old.php", "/new.php"}));
-    QCOMPARE(m_inet->GetHeader(QStringLiteral("Content-Type")), QStringLiteral("text/html"));
+    QCOMPARE(m_inet->header(QStringLiteral("Content-Type")), QStringLiteral("text/html"));
     QCOMPARE(wholeBody(*m_inet), QByteArray("arrived"));
 }
 
