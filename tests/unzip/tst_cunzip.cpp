@@ -114,10 +114,10 @@ std::unique_ptr<ZipExtractor> TestCUnzip::makeUnzip()
 {
     auto unzip = std::make_unique<ZipExtractor>();
     unzip->setZipFile(m_zip);
-    unzip->setUnzipFolder(m_out);
+    unzip->setDestinationFolder(m_out);
     unzip->setOverwriteExisting(true);
     unzip->setPromptToOverwrite(false);
-    connect(unzip.get(), &ZipExtractor::Progress, this, [this](qint32, const QString& message) { m_progress << message; });
+    connect(unzip.get(), &ZipExtractor::progress, this, [this](qint32, const QString& message) { m_progress << message; });
     return unzip;
 }
 
@@ -146,8 +146,8 @@ void TestCUnzip::unzipWritesEveryFileFlat()
                  .add("sub/b.dll", noise(100000, 1))
                  .add("sub\\dir\\c.dll", "gamma"));
     auto unzip = makeUnzip();
-    QVERIFY(!unzip->UseFolderNames());
-    QVERIFY(unzip->Unzip());
+    QVERIFY(!unzip->useFolderNames());
+    QVERIFY(unzip->extract());
 
     QCOMPARE(tree(out()), QStringList({QStringLiteral("a.dll 5"), QStringLiteral("b.dll 100000"),
                                        QStringLiteral("c.dll 5")}));
@@ -187,7 +187,7 @@ void TestCUnzip::unzipFailsWithoutAUsableArchive()
     if (kind == QLatin1String("empty")) {
         unzip->setZipFile(QString());
     }
-    QVERIFY(!unzip->Unzip());
+    QVERIFY(!unzip->extract());
     QVERIFY(tree(out()).isEmpty());
     // The library reports every archive it fails to open; with no archive named it must not run at all.
     QCOMPARE(progressStarting(QStringLiteral("error:  cannot open ")).size(), libraryRuns ? 1 : 0);
@@ -202,9 +202,9 @@ void TestCUnzip::directoryListsTheEntries()
                  .add("sub/b.dll", noise(1000, 2))
                  .add("sub\\dir\\c.dll", QByteArray(300, 'c')));
     auto unzip = makeUnzip();
-    QCOMPARE(unzip->FileCount(), 0);
-    QCOMPARE(unzip->Directory(), 0);
-    QCOMPARE(unzip->FileCount(), 3);
+    QCOMPARE(unzip->fileCount(), 0);
+    QCOMPARE(unzip->list(), 0);
+    QCOMPARE(unzip->fileCount(), 3);
 
     const QString sep = QDir::separator();
     const struct
@@ -218,24 +218,24 @@ void TestCUnzip::directoryListsTheEntries()
                     {"c.dll", QStringLiteral("sub") + sep + QStringLiteral("dir"), 300, "Defl:N"}};
     for (int i = 1; i <= 3; ++i) {
         const auto& want = expected[i - 1];
-        QCOMPARE(unzip->Filename(i), QString::fromLatin1(want.name));
-        QCOMPARE(unzip->FileDirectory(i), want.folder);
-        QCOMPARE(unzip->FileSize(i), want.size);
-        QCOMPARE(unzip->FileCompressionMethod(i), QString::fromLatin1(want.method));
-        QVERIFY(unzip->FileSelected(i));
-        QVERIFY(!unzip->FileEncrypted(i));
+        QCOMPARE(unzip->fileName(i), QString::fromLatin1(want.name));
+        QCOMPARE(unzip->fileDirectory(i), want.folder);
+        QCOMPARE(unzip->fileSize(i), want.size);
+        QCOMPARE(unzip->fileCompressionMethod(i), QString::fromLatin1(want.method));
+        QVERIFY(unzip->fileSelected(i));
+        QVERIFY(!unzip->fileEncrypted(i));
     }
-    QVERIFY(unzip->FileCompressionRatio(3) < 20); // 300 equal bytes pack small
-    QCOMPARE(unzip->Filename(0), QString());
-    QCOMPARE(unzip->Filename(4), QString());
+    QVERIFY(unzip->fileCompressionRatio(3) < 20); // 300 equal bytes pack small
+    QCOMPARE(unzip->fileName(0), QString());
+    QCOMPARE(unzip->fileName(4), QString());
 
     // Listing again adds after what is there; naming an archive starts afresh.
-    unzip->Directory();
-    QCOMPARE(unzip->FileCount(), 6);
-    QCOMPARE(unzip->Filename(4), QStringLiteral("a.dll"));
-    QCOMPARE(unzip->Filename(6), QStringLiteral("c.dll"));
+    unzip->list();
+    QCOMPARE(unzip->fileCount(), 6);
+    QCOMPARE(unzip->fileName(4), QStringLiteral("a.dll"));
+    QCOMPARE(unzip->fileName(6), QStringLiteral("c.dll"));
     unzip->setZipFile(m_zip);
-    QCOMPARE(unzip->FileCount(), 0);
+    QCOMPARE(unzip->fileCount(), 0);
     QVERIFY(tree(out()).isEmpty());
 }
 
@@ -257,11 +257,11 @@ void TestCUnzip::deselectedEntryIsNotExtracted()
     // Folders of both kinds, so the names the selection builds must match the names the archive holds.
     writeZip(ZipWriter().add("a.dll", "alpha").add("sub/b.dll", "beta").add("sub\\dir\\c.dll", "gamma"));
     auto unzip = makeUnzip();
-    unzip->Directory();
-    QCOMPARE(unzip->FileCount(), 3);
+    unzip->list();
+    QCOMPARE(unzip->fileCount(), 3);
     unzip->setFileSelected(deselected, false);
-    QVERIFY(!unzip->FileSelected(deselected));
-    QVERIFY(unzip->Unzip());
+    QVERIFY(!unzip->fileSelected(deselected));
+    QVERIFY(unzip->extract());
     QCOMPARE(tree(out()), written);
 }
 
@@ -282,7 +282,7 @@ void TestCUnzip::entryPath()
     QFETCH(QString, folder);
     QFETCH(QString, file);
     QFETCH(QString, expected);
-    QCOMPARE(ZipExtractor::EntryPath(folder, file), expected);
+    QCOMPARE(ZipExtractor::entryPath(folder, file), expected);
 }
 
 void TestCUnzip::hostileNamesStayInTheFolder_data()
@@ -332,7 +332,7 @@ void TestCUnzip::hostileNamesStayInTheFolder()
 
     auto unzip = makeUnzip();
     unzip->setUseFolderNames(useFolderNames);
-    unzip->Unzip();
+    unzip->extract();
 
     QStringList expected = {QStringLiteral("good.dll 4")};
     if (!flatName.isEmpty()) {
@@ -367,7 +367,7 @@ void TestCUnzip::folderNamesCreateSubfolders()
                  .add("sub\\dir\\c.dll", "gamma"));
     auto unzip = makeUnzip();
     unzip->setUseFolderNames(true);
-    QVERIFY(unzip->Unzip());
+    QVERIFY(unzip->extract());
     QStringList written = tree(out());
     written.removeAll(QStringLiteral("dir/")); // an empty folder entry may or may not be made
     QCOMPARE(written, QStringList({QStringLiteral("a.dll 5"), QStringLiteral("sub/"), QStringLiteral("sub/b.dll 4"),
@@ -410,14 +410,14 @@ void TestCUnzip::overwrite()
     unzip->setPromptToOverwrite(promptToOverwrite);
     QStringList asked;
     QList<int> offered;
-    connect(unzip.get(), &ZipExtractor::OverwritePrompt, this, [&](const QString& file, int& response) {
+    connect(unzip.get(), &ZipExtractor::overwritePrompt, this, [&](const QString& file, int& response) {
         asked << file;
         offered << response;
         if (answer != 0) {
             response = answer;
         }
     });
-    QVERIFY(unzip->Unzip());
+    QVERIFY(unzip->extract());
 
     QCOMPARE(asked.size(), prompts);
     if (prompts > 0) {
@@ -468,7 +468,7 @@ void TestCUnzip::damagedEntryKeepsTheExistingFile()
     }
 
     auto unzip = makeUnzip();
-    QVERIFY(!unzip->Unzip());
+    QVERIFY(!unzip->extract());
     QCOMPARE(contents(out(QStringLiteral("a.dll"))), QByteArray("the good old copy"));
     QCOMPARE(contents(out(QStringLiteral("b.dll"))), QByteArray("beta"));
     // No temporary file is left beside them.
@@ -497,7 +497,7 @@ void TestCUnzip::hugeDeclaredSizeIsRefused()
     QVERIFY(zipforge::setDeclaredSize(m_zip, "big.dll", size,
                                       localToo ? zipforge::Headers::LocalAndCentral : zipforge::Headers::CentralOnly));
     auto unzip = makeUnzip();
-    unzip->Unzip();
+    unzip->extract();
     QCOMPARE(tree(out()), QStringList({QStringLiteral("b.dll 4")}));
     QCOMPARE(m_progress.first(), QStringLiteral("warning:  skipped big.dll: it claims %1 bytes").arg(size));
 }
@@ -524,16 +524,16 @@ void TestCUnzip::encryptedEntryWithoutPassword()
                  .add("plain.dll", "plain")
                  .addEncrypted("e2.dll", "second secret", "secret"));
     auto unzip = makeUnzip();
-    unzip->Directory();
-    QVERIFY(unzip->FileEncrypted(1));
-    QVERIFY(!unzip->FileEncrypted(2));
+    unzip->list();
+    QVERIFY(unzip->fileEncrypted(1));
+    QVERIFY(!unzip->fileEncrypted(2));
     int requests = 0;
-    connect(unzip.get(), &ZipExtractor::PasswordRequest, this, [&](QString& password, bool& bCancel) {
+    connect(unzip.get(), &ZipExtractor::passwordRequest, this, [&](QString& password, bool& bCancel) {
         ++requests;
         password = given;
         bCancel = cancel;
     });
-    unzip->Unzip();
+    unzip->extract();
     QCOMPARE(requests, 1);
     QCOMPARE(tree(out()), QStringList({QStringLiteral("plain.dll 5")}));
     QCOMPARE(progressStarting(QStringLiteral("warning:  skipped ")),
@@ -541,7 +541,7 @@ void TestCUnzip::encryptedEntryWithoutPassword()
                           QStringLiteral("warning:  skipped e2.dll: no password")}));
 
     // The refusal lasts one run only: the next run asks again.
-    unzip->Unzip();
+    unzip->extract();
     QCOMPARE(requests, 2);
 }
 
@@ -568,11 +568,11 @@ void TestCUnzip::encryptedEntryWithPassword()
                  .addEncrypted("e2.dll", "second secret", "secret"));
     auto unzip = makeUnzip();
     int requests = 0;
-    connect(unzip.get(), &ZipExtractor::PasswordRequest, this, [&](QString& password, bool&) {
+    connect(unzip.get(), &ZipExtractor::passwordRequest, this, [&](QString& password, bool&) {
         ++requests;
         password = given;
     });
-    QCOMPARE(unzip->Unzip(), extracted);
+    QCOMPARE(unzip->extract(), extracted);
     QVERIFY(requests >= 1);
     if (extracted) {
         QCOMPARE(contents(out(QStringLiteral("e1.dll"))), noise(100000, 4));
@@ -589,11 +589,11 @@ void TestCUnzip::cancelStopsTheRun()
     writeZip(ZipWriter().add("a.dll", "alpha").add("b.dll", "beta").add("c.dll", "gamma"));
     auto unzip = makeUnzip();
     QStringList offered;
-    connect(unzip.get(), &ZipExtractor::Cancel, this, [&](const QString& message, bool& bCancel) {
+    connect(unzip.get(), &ZipExtractor::cancelRequested, this, [&](const QString& message, bool& bCancel) {
         offered << message;
         bCancel = message == QLatin1String("b.dll");
     });
-    QVERIFY(!unzip->Unzip());
+    QVERIFY(!unzip->extract());
     QCOMPARE(offered, QStringList({QStringLiteral("a.dll"), QStringLiteral("b.dll")}));
     QCOMPARE(tree(out()), QStringList({QStringLiteral("a.dll 5")}));
 }
@@ -620,7 +620,7 @@ void TestCUnzip::spaceToUnderScore()
     auto unzip = makeUnzip();
     unzip->setSpaceToUnderScore(replace);
     unzip->setUseFolderNames(useFolderNames);
-    QVERIFY(unzip->Unzip());
+    QVERIFY(unzip->extract());
     QCOMPARE(tree(out()), written);
 }
 
