@@ -53,11 +53,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const bool folders : {false, true}) {
         ZipExtractor unzip;
         unzip.setZipFile(zipPath);
-        unzip.setUnzipFolder(folder);
+        unzip.setDestinationFolder(folder);
         unzip.setOverwriteExisting(true);
         unzip.setUseFolderNames(folders);
-        unzip.Directory();
-        unzip.Unzip();
+        unzip.list();
+        unzip.extract();
     }
 
     // Everything new must lie inside the extraction folder.

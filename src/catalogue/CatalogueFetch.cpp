@@ -27,10 +27,10 @@ int fetchPage(HttpTransfer& inet, TransferReport& report, const QString& program
     }
     report.log(page);
 
-    inet.Execute(url, QStringLiteral("GET"));
-    inet.waitWhileExecuting();
+    inet.start(url);
+    inet.waitUntilDone();
 
-    const QString contentType = inet.GetHeader(QStringLiteral("Content-Type"));
+    const QString contentType = inet.header(QStringLiteral("Content-Type"));
     if (contentType.isEmpty()) {
         report.logStatus(QStringLiteral("Connected?  Did not download ") + page);
         if (!inet.errorText().isEmpty()) {
@@ -50,7 +50,7 @@ int fetchPage(HttpTransfer& inet, TransferReport& report, const QString& program
     bool written = true;
     QByteArray chunk;
     do {
-        chunk = inet.GetChunk(1024, HttpTransfer::icString);
+        chunk = inet.read(1024);
         received += chunk.size();
         report.status(QStringLiteral("Downloading ") + page + QStringLiteral("  ") + numberText(received) +
                       QStringLiteral(" bytes downloaded"),
@@ -64,7 +64,7 @@ int fetchPage(HttpTransfer& inet, TransferReport& report, const QString& program
         return -1;
     }
     QString decodeError;
-    if (!decodeSavedBody(path, inet.GetHeader(QStringLiteral("Content-Encoding")), decodeError)) {
+    if (!decodeSavedBody(path, inet.header(QStringLiteral("Content-Encoding")), decodeError)) {
         QFile::remove(path);
         report.logStatus(QStringLiteral("Did not complete download of ") + page);
         report.log(decodeError);

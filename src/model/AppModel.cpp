@@ -830,6 +830,6 @@ void AppModel::cancelTransfer()
     if (!m_transferInProgress) {
         return;
     }
-    m_transfer->Cancel(); // TEMP-RENAME
+    m_transfer->cancel();
     logStatus(QStringLiteral("Cancelling download"));
 }

@@ -34,7 +34,7 @@ void HttpTransfer::reset()
     m_error.clear();
 }
 
-void HttpTransfer::Execute(const QString& url, const QString& method)
+void HttpTransfer::start(const QString& url)
 {
     reset();
     QNetworkRequest request{QUrl(url)};
@@ -42,12 +42,12 @@ void HttpTransfer::Execute(const QString& url, const QString& method)
     // As the classic control did: no compression asked for, so Content-Length counts the bytes that arrive. (Left
     // to itself Qt asks for gzip and more, decodes, and drops Content-Length.)
     request.setRawHeader("Accept-Encoding", "identity");
-    m_reply = m_manager->sendCustomRequest(request, method.toLatin1());
+    m_reply = m_manager->get(request);
     connect(m_reply, &QNetworkReply::readyRead, this, &HttpTransfer::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &HttpTransfer::onFinished);
 }
 
-bool HttpTransfer::StillExecuting() const { return m_reply != nullptr; }
+bool HttpTransfer::isRunning() const { return m_reply != nullptr; }
 
 void HttpTransfer::onReadyRead()
 {
@@ -92,24 +92,23 @@ void HttpTransfer::onFinished()
     emit finished();
 }
 
-QString HttpTransfer::GetHeader(const QString& name) const
+QString HttpTransfer::header(const QString& name) const
 {
     const QByteArray wanted = name.toLatin1();
-    for (const auto& [header, value] : m_headers) {
-        if (header.compare(wanted, Qt::CaseInsensitive) == 0) {
+    for (const auto& [key, value] : m_headers) {
+        if (key.compare(wanted, Qt::CaseInsensitive) == 0) {
             return QString::fromLatin1(value);
         }
     }
     return {};
 }
 
-QByteArray HttpTransfer::GetChunk(int size, DataType)
+QByteArray HttpTransfer::read(int maxBytes)
 {
-    // Text and bytes alike come back as the bytes received: callers write them to files unchanged.
     QByteArray chunk;
-    while (chunk.size() < size && !m_pieces.isEmpty()) {
+    while (chunk.size() < maxBytes && !m_pieces.isEmpty()) {
         const QByteArray& piece = m_pieces.first();
-        const qsizetype take = std::min<qsizetype>(size - chunk.size(), piece.size() - m_pieceOffset);
+        const qsizetype take = std::min<qsizetype>(maxBytes - chunk.size(), piece.size() - m_pieceOffset);
         if (chunk.isEmpty() && take == piece.size()) {
             chunk = piece; // shares the piece, no copy
         } else {
@@ -124,15 +123,15 @@ QByteArray HttpTransfer::GetChunk(int size, DataType)
     return chunk;
 }
 
-void HttpTransfer::Cancel()
+void HttpTransfer::cancel()
 {
     reset();
     emit finished();
 }
 
-void HttpTransfer::waitWhileExecuting()
+void HttpTransfer::waitUntilDone()
 {
-    if (!StillExecuting()) {
+    if (!isRunning()) {
         return;
     }
     QEventLoop loop;

@@ -11,16 +11,14 @@ class QNetworkAccessManager;
 class QNetworkReply;
 
 /**
- * The transfer control: one HTTP request at a time, polled by its caller. Execute starts a GET and returns at once;
- * StillExecuting is true until the request has ended in any way, after which the control holds the whole response:
- * its headers (GetHeader) and its body (GetChunk, in order). A request that got no answer leaves no header.
+ * One HTTP GET at a time, polled by its caller. start returns at once; isRunning is true until the request has ended
+ * in any way, after which the whole response is held: its headers (header) and its body (read, in order). A request
+ * that got no answer leaves no header.
  */
 class HttpTransfer : public QObject
 {
     Q_OBJECT
 public:
-    enum DataType { icString = 0, icByteArray = 1 };
-
     /** No data for this long ends a request; the classic control's default time-out. */
     static constexpr int kTimeoutMs = 60000;
     /** A body larger than this is refused, so a server that never stops cannot exhaust the memory. */
@@ -29,18 +27,18 @@ public:
     explicit HttpTransfer(QObject* parent = nullptr);
     ~HttpTransfer() override;
 
-    /** Starts the request; method is "GET". Any request still running is abandoned first. */
-    void Execute(const QString& url, const QString& method);
-    bool StillExecuting() const;
+    /** Starts a GET of url. Any request still running is abandoned first. */
+    void start(const QString& url);
+    bool isRunning() const;
     /** A header of the finished response; empty when it has no such header or there was no response. */
-    QString GetHeader(const QString& name) const;
-    /** The next bytes of the body, at most size of them; empty once the body is used up. */
-    QByteArray GetChunk(int size, DataType type = icByteArray);
+    QString header(const QString& name) const;
+    /** The next bytes of the body, at most maxBytes of them; empty once the body is used up. */
+    QByteArray read(int maxBytes);
     /** Ends the running request; no header remains. */
-    void Cancel();
+    void cancel();
 
     /** Waits with the event loop running, without burning a core, until the request has ended. */
-    void waitWhileExecuting();
+    void waitUntilDone();
 
     /** Why the last request failed, for the log; empty when it succeeded or was not made. */
     QString errorText() const { return m_error; }

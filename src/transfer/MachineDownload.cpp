@@ -70,10 +70,10 @@ DownloadOutcome downloadMachine(HttpTransfer& inet, TransferReport& report, cons
     report.log(entry);
     inProgress = true;
 
-    inet.Execute(machineUrl(job.machinesBaseUrl, entry).toString(QUrl::FullyEncoded), QStringLiteral("GET"));
-    inet.waitWhileExecuting();
+    inet.start(machineUrl(job.machinesBaseUrl, entry).toString(QUrl::FullyEncoded));
+    inet.waitUntilDone();
 
-    const QString lengthHeader = inet.GetHeader(QStringLiteral("Content-Length"));
+    const QString lengthHeader = inet.header(QStringLiteral("Content-Length"));
     if (lengthHeader.isEmpty()) {
         report.logStatus(QStringLiteral("Connected?  Did not download ") + entry);
         if (!inet.errorText().isEmpty()) {
@@ -103,10 +103,10 @@ DownloadOutcome downloadMachine(HttpTransfer& inet, TransferReport& report, cons
     while (remaining != 0) {
         QByteArray chunk;
         if (remaining <= 1024) {
-            chunk = inet.GetChunk(static_cast<int>(remaining), HttpTransfer::icByteArray);
+            chunk = inet.read(static_cast<int>(remaining));
             remaining = 0;
         } else {
-            chunk = inet.GetChunk(1024, HttpTransfer::icByteArray);
+            chunk = inet.read(1024);
             remaining -= 1024;
             if (chunk.isEmpty()) {
                 remaining = 0;
@@ -122,7 +122,7 @@ DownloadOutcome downloadMachine(HttpTransfer& inet, TransferReport& report, cons
 
     QString decodeError;
     const bool decoded = written && file.size() >= declared &&
-                         decodeSavedBody(saved, inet.GetHeader(QStringLiteral("Content-Encoding")), decodeError);
+                         decodeSavedBody(saved, inet.header(QStringLiteral("Content-Encoding")), decodeError);
     if (!decoded) {
         QFile::remove(saved);
         report.logStatus(QStringLiteral("Did not complete download of ") + entry);

@@ -4,22 +4,22 @@
 #include "unzip/ZipExtractor.h"
 
 std::unique_ptr<ZipExtractor> installZip(const QString& zipPath, const QString& destination, TransferReport& report,
-                                   bool* extracted)
+                                         bool* extracted)
 {
     auto unzip = std::make_unique<ZipExtractor>();
     report.logStatus(QStringLiteral("Unzipping ") + zipPath + QStringLiteral(" to ") + destination);
     unzip->setZipFile(zipPath);
-    unzip->setUnzipFolder(destination);
+    unzip->setDestinationFolder(destination);
     unzip->setOverwriteExisting(true);
     unzip->setPromptToOverwrite(false);
     // What the archive says while it is unpacked goes to the log, so a damaged zip does not pass unnoticed.
-    QObject::connect(unzip.get(), &ZipExtractor::Progress, [&report](qint32, const QString& message) {
+    QObject::connect(unzip.get(), &ZipExtractor::progress, [&report](qint32, const QString& message) {
         if (message.startsWith(QLatin1String("error")) || message.startsWith(QLatin1String("warning")) ||
             message.startsWith(QLatin1String("caution"))) {
             report.log(message);
         }
     });
-    const bool ok = unzip->Unzip();
+    const bool ok = unzip->extract();
     unzip->disconnect();
     if (extracted) {
         *extracted = ok;

@@ -18,7 +18,7 @@ namespace ZipExtraction {
 namespace {
 
 // The run in progress: one at a time.
-ZipExtractor* currentUnzip = nullptr;
+ZipExtractor* currentExtractor = nullptr;
 bool passwordRefused = false;
 
 struct ZipCloser
@@ -30,7 +30,7 @@ struct FileCloser
     void operator()(zip_file_t* file) const { zip_fclose(file); }
 };
 
-void progress(const QString& message) { emit currentUnzip->Progress(1, QDir::toNativeSeparators(message)); }
+void report(const QString& message) { emit currentExtractor->progress(1, QDir::toNativeSeparators(message)); }
 
 QString methodName(zip_int32_t method)
 {
@@ -58,7 +58,7 @@ QString askPassword()
     }
     QString password;
     bool cancel = false;
-    emit currentUnzip->PasswordRequest(password, cancel);
+    emit currentExtractor->passwordRequest(password, cancel);
     password = password.trimmed();
     if (password.isEmpty() || cancel) {
         passwordRefused = true;
@@ -69,7 +69,7 @@ QString askPassword()
 
 bool included(const QStringList& include, const QString& name, bool caseSensitive)
 {
-    // Named entries come from ZipExtractor::EntryPath, which writes '/' only; the archive may hold '\'.
+    // Named entries come from ZipExtractor::entryPath, which writes '/' only; the archive may hold '\'.
     QString path = name;
     path.replace(QLatin1Char('\\'), QLatin1Char('/'));
     return include.isEmpty() || include.contains(path, caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive);
@@ -132,7 +132,7 @@ bool Extraction::mayWrite(const QString& target, const zip_stat_t& stat)
             return false;
         }
         int response = ZipExtractor::ReplaceNo;
-        emit currentUnzip->OverwritePrompt(QDir::toNativeSeparators(target), response);
+        emit currentExtractor->overwritePrompt(QDir::toNativeSeparators(target), response);
         m_replaceAll = response == ZipExtractor::ReplaceAll;
         m_replaceNone = response == ZipExtractor::ReplaceNone;
         return response == ZipExtractor::ReplaceYes || m_replaceAll;
@@ -147,7 +147,7 @@ int Extraction::copy(zip_file_t* file, const zip_stat_t& stat, const QString& ta
     if (!m_options.testZip) {
         out.setDirectWriteFallback(false);
         if (!out.open(QIODevice::WriteOnly)) {
-            progress(QStringLiteral("error:  cannot create ") + target + QStringLiteral(": ") + out.errorString());
+            report(QStringLiteral("error:  cannot create ") + target + QStringLiteral(": ") + out.errorString());
             return Error;
         }
     }
@@ -159,8 +159,8 @@ int Extraction::copy(zip_file_t* file, const zip_stat_t& stat, const QString& ta
     for (;;) {
         const zip_int64_t got = zip_fread(file, buffer.data(), static_cast<zip_uint64_t>(buffer.size()));
         if (got < 0) {
-            progress(QStringLiteral("error:  ") + name + QStringLiteral(": ") +
-                     QString::fromLocal8Bit(zip_error_strerror(zip_file_get_error(file))));
+            report(QStringLiteral("error:  ") + name + QStringLiteral(": ") +
+                   QString::fromLocal8Bit(zip_error_strerror(zip_file_get_error(file))));
             out.cancelWriting();
             return Error;
         }
@@ -170,7 +170,7 @@ int Extraction::copy(zip_file_t* file, const zip_stat_t& stat, const QString& ta
         total += got;
         // More data than the entry declares means a forged or damaged header: stop before the disk fills.
         if (total > declared) {
-            progress(QStringLiteral("error:  ") + name + QStringLiteral(" holds more data than it declares"));
+            report(QStringLiteral("error:  ") + name + QStringLiteral(" holds more data than it declares"));
             out.cancelWriting();
             return Error;
         }
@@ -183,22 +183,22 @@ int Extraction::copy(zip_file_t* file, const zip_stat_t& stat, const QString& ta
             chunk = toCrLf(chunk, previousCR);
         }
         if (!m_options.testZip && out.write(chunk) != chunk.size()) {
-            progress(QStringLiteral("error:  cannot write ") + target + QStringLiteral(": ") + out.errorString());
+            report(QStringLiteral("error:  cannot write ") + target + QStringLiteral(": ") + out.errorString());
             out.cancelWriting();
             return Error;
         }
     }
     if (total != declared) {
-        progress(QStringLiteral("error:  ") + name + QStringLiteral(" is shorter than it declares"));
+        report(QStringLiteral("error:  ") + name + QStringLiteral(" is shorter than it declares"));
         out.cancelWriting();
         return Error;
     }
     if (m_options.testZip) {
-        progress(QStringLiteral("    testing: ") + name + QStringLiteral("   OK"));
+        report(QStringLiteral("    testing: ") + name + QStringLiteral("   OK"));
         return Ok;
     }
     if (!out.commit()) {
-        progress(QStringLiteral("error:  cannot write ") + target + QStringLiteral(": ") + out.errorString());
+        report(QStringLiteral("error:  cannot write ") + target + QStringLiteral(": ") + out.errorString());
         return Error;
     }
     if (stat.valid & ZIP_STAT_MTIME) {
@@ -207,7 +207,7 @@ int Extraction::copy(zip_file_t* file, const zip_stat_t& stat, const QString& ta
             written.setFileTime(QDateTime::fromSecsSinceEpoch(stat.mtime), QFileDevice::FileModificationTime);
         }
     }
-    progress(QStringLiteral("  inflating: ") + target);
+    report(QStringLiteral("  inflating: ") + target);
     return Ok;
 }
 
@@ -219,7 +219,7 @@ int Extraction::entry(zip_uint64_t index, const zip_stat_t& stat)
     }
     std::optional<std::string> relative = gw::safeEntryTarget(stat.name, m_options.useFolderNames);
     if (!relative) {
-        progress(QStringLiteral("warning:  skipped ") + name + QStringLiteral(": its name leads outside the folder"));
+        report(QStringLiteral("warning:  skipped ") + name + QStringLiteral(": its name leads outside the folder"));
         return Warning;
     }
     QString targetName = QString::fromStdString(*relative);
@@ -227,7 +227,7 @@ int Extraction::entry(zip_uint64_t index, const zip_stat_t& stat)
         targetName.replace(QLatin1Char(' '), QLatin1Char('_'));
     }
     if ((stat.valid & ZIP_STAT_SIZE) && stat.size > static_cast<zip_uint64_t>(kMaxEntrySize)) {
-        progress(QStringLiteral("warning:  skipped ") + name + QStringLiteral(": it claims %1 bytes").arg(stat.size));
+        report(QStringLiteral("warning:  skipped ") + name + QStringLiteral(": it claims %1 bytes").arg(stat.size));
         return Warning;
     }
     if (!m_options.useFolderNames) {
@@ -238,11 +238,11 @@ int Extraction::entry(zip_uint64_t index, const zip_stat_t& stat)
     const QString target = QDir(m_folder).filePath(targetName);
     if (!m_options.testZip) {
         if (!mayWrite(target, stat)) {
-            progress(QStringLiteral("warning:  kept the existing ") + target);
+            report(QStringLiteral("warning:  kept the existing ") + target);
             return Ok;
         }
         if (m_options.useFolderNames && !QDir().mkpath(QFileInfo(target).absolutePath())) {
-            progress(QStringLiteral("error:  cannot create the folder of ") + target);
+            report(QStringLiteral("error:  cannot create the folder of ") + target);
             return Error;
         }
     }
@@ -252,7 +252,7 @@ int Extraction::entry(zip_uint64_t index, const zip_stat_t& stat)
     if (encrypted) {
         const QString password = askPassword();
         if (password.isEmpty()) {
-            progress(QStringLiteral("warning:  skipped ") + name + QStringLiteral(": no password"));
+            report(QStringLiteral("warning:  skipped ") + name + QStringLiteral(": no password"));
             return Warning;
         }
         file.reset(zip_fopen_index_encrypted(m_archive, index, 0, password.toLocal8Bit().constData()));
@@ -260,8 +260,8 @@ int Extraction::entry(zip_uint64_t index, const zip_stat_t& stat)
         file.reset(zip_fopen_index(m_archive, index, 0));
     }
     if (!file) {
-        progress(QStringLiteral("error:  ") + name + QStringLiteral(": ") +
-                 QString::fromLocal8Bit(zip_strerror(m_archive)));
+        report(QStringLiteral("error:  ") + name + QStringLiteral(": ") +
+               QString::fromLocal8Bit(zip_strerror(m_archive)));
         return Error;
     }
     return copy(file.get(), stat, target, name);
@@ -269,10 +269,10 @@ int Extraction::entry(zip_uint64_t index, const zip_stat_t& stat)
 
 } // namespace
 
-int RunUnzipLibrary(ZipExtractor& unzip, const Options& options, const QString& zipPath, const QString& folder,
-                    bool listing, const QStringList& include)
+int run(ZipExtractor& extractor, const Options& options, const QString& zipPath, const QString& folder, bool listing,
+        const QStringList& include)
 {
-    currentUnzip = &unzip;
+    currentExtractor = &extractor;
     passwordRefused = false;
 
     int error = 0;
@@ -280,8 +280,8 @@ int RunUnzipLibrary(ZipExtractor& unzip, const Options& options, const QString& 
     if (!archive) {
         zip_error_t zipError;
         zip_error_init_with_code(&zipError, error);
-        progress(QStringLiteral("error:  cannot open ") + zipPath + QStringLiteral(": ") +
-                 QString::fromLocal8Bit(zip_error_strerror(&zipError)));
+        report(QStringLiteral("error:  cannot open ") + zipPath + QStringLiteral(": ") +
+               QString::fromLocal8Bit(zip_error_strerror(&zipError)));
         zip_error_fini(&zipError);
         return NotAZip;
     }
@@ -294,7 +294,7 @@ int RunUnzipLibrary(ZipExtractor& unzip, const Options& options, const QString& 
         const auto index = static_cast<zip_uint64_t>(i);
         zip_stat_t stat;
         if (zip_stat_index(archive.get(), index, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_NAME)) {
-            progress(QStringLiteral("error:  entry %1 of ").arg(i + 1) + zipPath + QStringLiteral(" cannot be read"));
+            report(QStringLiteral("error:  entry %1 of ").arg(i + 1) + zipPath + QStringLiteral(" cannot be read"));
             result = std::max<int>(result, Error);
             continue;
         }
@@ -309,10 +309,10 @@ int RunUnzipLibrary(ZipExtractor& unzip, const Options& options, const QString& 
             displayName.replace(QLatin1Char('\\'), QLatin1Char('/'));
             displayName.replace(QLatin1Char('/'), QDir::separator());
             const int cut = static_cast<int>(displayName.lastIndexOf(QDir::separator()));
-            unzip.AddListedFile(displayName.mid(cut + 1), cut < 0 ? QString() : displayName.left(cut),
-                                QDateTime::fromSecsSinceEpoch(stat.mtime), size, stat.crc,
-                                (stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE,
-                                ratio, methodName(stat.comp_method));
+            extractor.addListedFile(displayName.mid(cut + 1), cut < 0 ? QString() : displayName.left(cut),
+                                    QDateTime::fromSecsSinceEpoch(stat.mtime), size, stat.crc,
+                                    (stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE,
+                                    ratio, methodName(stat.comp_method));
             continue;
         }
         if (!included(include, name, options.caseSensitiveFileNames)) {
@@ -320,15 +320,15 @@ int RunUnzipLibrary(ZipExtractor& unzip, const Options& options, const QString& 
         }
         ++matched;
         bool cancel = false;
-        emit unzip.Cancel(name, cancel);
+        emit extractor.cancelRequested(name, cancel);
         if (cancel) {
-            progress(QStringLiteral("stopped before ") + name);
+            report(QStringLiteral("stopped before ") + name);
             return Cancelled;
         }
         result = std::max(result, extraction.entry(index, stat));
     }
     if (!listing && !include.isEmpty() && matched == 0) {
-        progress(QStringLiteral("caution: none of the named files was found in ") + zipPath);
+        report(QStringLiteral("caution: none of the named files was found in ") + zipPath);
         return NotFound;
     }
     return result;

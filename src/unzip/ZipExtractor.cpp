@@ -2,39 +2,37 @@
 
 #include "unzip/ZipExtraction.h"
 
-#include <zip.h>
-
 ZipExtractor::ZipExtractor(QObject* parent)
     : QObject(parent)
 {
 }
 
-void ZipExtractor::setZipFile(const QString& sFIle)
+void ZipExtractor::setZipFile(const QString& path)
 {
-    m_zipFile = sFIle;
+    m_zipFile = path;
     m_entries.clear();
 }
 
-const ArchiveEntry& ZipExtractor::entry(qint32 lIndex) const
+const ArchiveEntry& ZipExtractor::entry(qint32 index) const
 {
     static const ArchiveEntry none;
-    return lIndex >= 1 && lIndex <= m_entries.size() ? m_entries.at(lIndex - 1) : none;
+    return index >= 1 && index <= m_entries.size() ? m_entries.at(index - 1) : none;
 }
 
-qint32 ZipExtractor::FilePackedSize(qint32 lIndex) const
+qint32 ZipExtractor::filePackedSize(qint32 index) const
 {
-    const ArchiveEntry& e = entry(lIndex);
+    const ArchiveEntry& e = entry(index);
     return static_cast<qint32>(static_cast<qint64>(e.size) * e.ratio / 100);
 }
 
-void ZipExtractor::setFileSelected(qint32 lIndex, bool bState)
+void ZipExtractor::setFileSelected(qint32 index, bool selected)
 {
-    if (lIndex >= 1 && lIndex <= m_entries.size()) {
-        m_entries[lIndex - 1].selected = bState;
+    if (index >= 1 && index <= m_entries.size()) {
+        m_entries[index - 1].selected = selected;
     }
 }
 
-QString ZipExtractor::EntryPath(const QString& folder, const QString& file)
+QString ZipExtractor::entryPath(const QString& folder, const QString& file)
 {
     if (folder.isEmpty() || folder == QString(QChar(0))) {
         return file;
@@ -44,7 +42,7 @@ QString ZipExtractor::EntryPath(const QString& folder, const QString& file)
     return path;
 }
 
-bool ZipExtractor::Unzip()
+bool ZipExtractor::extract()
 {
     if (m_zipFile.isEmpty()) {
         return false;
@@ -52,7 +50,7 @@ bool ZipExtractor::Unzip()
     QStringList include;
     for (const ArchiveEntry& e : m_entries) {
         if (e.selected) {
-            include << EntryPath(e.folder, e.fileName);
+            include << entryPath(e.folder, e.fileName);
         }
     }
     // Every entry selected is the same as none named: the whole archive.
@@ -68,28 +66,19 @@ bool ZipExtractor::Unzip()
     options.overwriteExisting = m_overwriteExisting;
     options.convertCRToCRLF = m_convertCRToCRLF;
     options.caseSensitiveFileNames = m_caseSensitiveFileNames;
-    return ZipExtraction::RunUnzipLibrary(*this, options, m_zipFile, m_unzipFolder, false, include) == 0;
+    return ZipExtraction::run(*this, options, m_zipFile, m_destinationFolder, false, include) == 0;
 }
 
-qint32 ZipExtractor::Directory()
+qint32 ZipExtractor::list()
 {
     ZipExtraction::Options options;
     options.caseSensitiveFileNames = m_caseSensitiveFileNames;
-    ZipExtraction::RunUnzipLibrary(*this, options, m_zipFile, QString(), true, {});
+    ZipExtraction::run(*this, options, m_zipFile, QString(), true, {});
     return 0;
 }
 
-void ZipExtractor::GetVersion(qint32& lMajor, qint32& lMinor, qint32& lRevision, QDateTime&, QString& sExtraInfo) const
-{
-    const QStringList parts = QString::fromLatin1(zip_libzip_version()).split(QLatin1Char('.'));
-    lMajor = parts.value(0).toInt();
-    lMinor = parts.value(1).toInt();
-    lRevision = parts.value(2).toInt();
-    sExtraInfo = parts.size() > 3 ? parts.mid(3).join(QLatin1Char('.')) : QString();
-}
-
-void ZipExtractor::AddListedFile(const QString& fileName, const QString& folder, const QDateTime& date, qint32 size,
-                           quint32 crc, bool encrypted, qint32 ratio, const QString& method)
+void ZipExtractor::addListedFile(const QString& fileName, const QString& folder, const QDateTime& date, qint32 size,
+                                 quint32 crc, bool encrypted, qint32 ratio, const QString& method)
 {
     if (fileName.isEmpty() || fileName == QString(QChar(0))) {
         return;

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-/** One entry of an archive as Directory lists it. */
+/** One entry of an archive as list() reports it. */
 struct ArchiveEntry
 {
     QString fileName; // the part of the entry name after its last separator
@@ -22,88 +22,85 @@ struct ArchiveEntry
 };
 
 /**
- * A zip archive and how to extract it: the archive name, the extraction folder and the options as properties,
- * Directory to list the entries and Unzip to extract them. The work is done by libzip (see ZipExtraction); the events let
- * a holder follow and steer a run. Signals carry their answers by reference, so connect them directly.
+ * A zip archive and how to extract it: the archive name, the destination folder and the options as properties,
+ * list() to list the entries and extract() to extract them. The work is done by libzip (see ZipExtraction); the
+ * signals let a holder follow and steer a run. They carry their answers by reference, so connect them directly.
  */
 class ZipExtractor : public QObject
 {
     Q_OBJECT
 public:
-    /** Answers to OverwritePrompt. */
+    /** Answers to overwritePrompt. */
     enum OverwriteResponse { ReplaceNo = 100, ReplaceYes = 102, ReplaceAll = 103, ReplaceNone = 104 };
 
     explicit ZipExtractor(QObject* parent = nullptr);
 
-    bool ExtractOnlyNewer() const { return m_extractOnlyNewer; }
-    void setExtractOnlyNewer(bool bState) { m_extractOnlyNewer = bState; }
-    bool SpaceToUnderScore() const { return m_spaceToUnderScore; }
-    void setSpaceToUnderScore(bool bState) { m_spaceToUnderScore = bState; }
-    bool PromptToOverwrite() const { return m_promptToOverwrite; }
-    void setPromptToOverwrite(bool bState) { m_promptToOverwrite = bState; }
-    qint32 MessageLevel() const { return m_messageLevel; }
-    void setMessageLevel(qint32 eLevel) { m_messageLevel = eLevel; }
-    bool TestZip() const { return m_testZip; }
-    void setTestZip(bool bState) { m_testZip = bState; }
-    bool UseFolderNames() const { return m_useFolderNames; }
-    void setUseFolderNames(bool bState) { m_useFolderNames = bState; }
-    bool OverwriteExisting() const { return m_overwriteExisting; }
-    void setOverwriteExisting(bool bState) { m_overwriteExisting = bState; }
-    bool ConvertCRToCRLF() const { return m_convertCRToCRLF; }
-    void setConvertCRToCRLF(bool bState) { m_convertCRToCRLF = bState; }
-    bool CaseSensitiveFileNames() const { return m_caseSensitiveFileNames; }
-    void setCaseSensitiveFileNames(bool bState) { m_caseSensitiveFileNames = bState; }
+    bool extractOnlyNewer() const { return m_extractOnlyNewer; }
+    void setExtractOnlyNewer(bool on) { m_extractOnlyNewer = on; }
+    bool spaceToUnderScore() const { return m_spaceToUnderScore; }
+    void setSpaceToUnderScore(bool on) { m_spaceToUnderScore = on; }
+    bool promptToOverwrite() const { return m_promptToOverwrite; }
+    void setPromptToOverwrite(bool on) { m_promptToOverwrite = on; }
+    qint32 messageLevel() const { return m_messageLevel; }
+    void setMessageLevel(qint32 level) { m_messageLevel = level; }
+    bool testZip() const { return m_testZip; }
+    void setTestZip(bool on) { m_testZip = on; }
+    bool useFolderNames() const { return m_useFolderNames; }
+    void setUseFolderNames(bool on) { m_useFolderNames = on; }
+    bool overwriteExisting() const { return m_overwriteExisting; }
+    void setOverwriteExisting(bool on) { m_overwriteExisting = on; }
+    bool convertCRToCRLF() const { return m_convertCRToCRLF; }
+    void setConvertCRToCRLF(bool on) { m_convertCRToCRLF = on; }
+    bool caseSensitiveFileNames() const { return m_caseSensitiveFileNames; }
+    void setCaseSensitiveFileNames(bool on) { m_caseSensitiveFileNames = on; }
 
-    QString ZipFile() const { return m_zipFile; }
+    QString zipFile() const { return m_zipFile; }
     /** Names a new archive: the listing of the previous one is emptied. */
-    void setZipFile(const QString& sFIle);
-    QString UnzipFolder() const { return m_unzipFolder; }
-    void setUnzipFolder(const QString& sFolder) { m_unzipFolder = sFolder; }
+    void setZipFile(const QString& path);
+    QString destinationFolder() const { return m_destinationFolder; }
+    void setDestinationFolder(const QString& folder) { m_destinationFolder = folder; }
 
-    qint32 FileCount() const { return static_cast<qint32>(m_entries.size()); }
+    qint32 fileCount() const { return static_cast<qint32>(m_entries.size()); }
     // Entries are numbered from 1, as the listing reports them; an index outside gives an empty value.
-    QString Filename(qint32 lIndex) const { return entry(lIndex).fileName; }
-    QString FileDirectory(qint32 lIndex) const { return entry(lIndex).folder; }
-    qint32 FileSize(qint32 lIndex) const { return entry(lIndex).size; }
-    qint32 FilePackedSize(qint32 lIndex) const;
-    qint32 FileCompressionRatio(qint32 lIndex) const { return entry(lIndex).ratio; }
-    quint32 FileCRC(qint32 lIndex) const { return entry(lIndex).crc; }
-    QDateTime FileDate(qint32 lIndex) const { return entry(lIndex).date; }
-    QString FileCompressionMethod(qint32 lIndex) const { return entry(lIndex).method; }
-    bool FileEncrypted(qint32 lIndex) const { return entry(lIndex).encrypted; }
-    bool FileSelected(qint32 lIndex) const { return entry(lIndex).selected; }
-    void setFileSelected(qint32 lIndex, bool bState);
+    QString fileName(qint32 index) const { return entry(index).fileName; }
+    QString fileDirectory(qint32 index) const { return entry(index).folder; }
+    qint32 fileSize(qint32 index) const { return entry(index).size; }
+    qint32 filePackedSize(qint32 index) const;
+    qint32 fileCompressionRatio(qint32 index) const { return entry(index).ratio; }
+    quint32 fileCrc(qint32 index) const { return entry(index).crc; }
+    QDateTime fileDate(qint32 index) const { return entry(index).date; }
+    QString fileCompressionMethod(qint32 index) const { return entry(index).method; }
+    bool fileEncrypted(qint32 index) const { return entry(index).encrypted; }
+    bool fileSelected(qint32 index) const { return entry(index).selected; }
+    void setFileSelected(qint32 index, bool selected);
 
     /**
-     * Extracts the selected entries (all of them when none was listed or every one is selected) into UnzipFolder.
-     * Returns true when the archive was extracted without error. (The classic wrapper returned the library's
-     * non-zero error code as true; nothing in the program reads the value, so it means success here.)
+     * Extracts the selected entries (all of them when none was listed or every one is selected) into the
+     * destination folder. Returns true when the archive was extracted without error.
      */
-    bool Unzip();
+    bool extract();
     /** Lists the archive's entries after those already listed; always returns 0. */
-    qint32 Directory();
-    /** The version of the zip library; dDate is left unchanged. */
-    void GetVersion(qint32& lMajor, qint32& lMinor, qint32& lRevision, QDateTime& dDate, QString& sExtraInfo) const;
+    qint32 list();
 
     /** Adds a listed entry; called by the listing run. Empty names are not added. */
-    void AddListedFile(const QString& fileName, const QString& folder, const QDateTime& date, qint32 size, quint32 crc,
+    void addListedFile(const QString& fileName, const QString& folder, const QDateTime& date, qint32 size, quint32 crc,
                        bool encrypted, qint32 ratio, const QString& method);
 
     /** The include name of an entry: its folder, "/" and its file name, with forward slashes only. */
-    static QString EntryPath(const QString& folder, const QString& file);
+    static QString entryPath(const QString& folder, const QString& file);
 
 signals:
-    /** A chance to stop the run; set bCancel to stop. */
-    void Cancel(const QString& sMsg, bool& bCancel);
-    /** A file to be written exists; eResponse (ReplaceNo on entry) says what to do. */
-    void OverwritePrompt(const QString& sFIle, int& eResponse);
-    /** An entry is encrypted; give sPassword, or set bCancel. */
-    void PasswordRequest(QString& sPassword, bool& bCancel);
+    /** A chance to stop the run; set cancel to stop. */
+    void cancelRequested(const QString& message, bool& cancel);
+    /** A file to be written exists; answer (ReplaceNo on entry) says what to do. */
+    void overwritePrompt(const QString& file, int& answer);
+    /** An entry is encrypted; give password, or set cancel. */
+    void passwordRequest(QString& password, bool& cancel);
     /** A message of the run. */
-    void Progress(qint32 lCount, const QString& sMsg);
+    void progress(qint32 count, const QString& message);
 
 private:
-    const ArchiveEntry& entry(qint32 lIndex) const;
+    const ArchiveEntry& entry(qint32 index) const;
 
     bool m_extractOnlyNewer = false;
     bool m_spaceToUnderScore = false;
@@ -115,6 +112,6 @@ private:
     bool m_convertCRToCRLF = false;
     bool m_caseSensitiveFileNames = false;
     QString m_zipFile;
-    QString m_unzipFolder;
+    QString m_destinationFolder;
     QList<ArchiveEntry> m_entries;
 };

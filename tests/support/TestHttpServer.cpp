@@ -115,8 +115,15 @@ void TestHttpServer::answer(QTcpSocket* socket, const Reply& reply)
         out += header + "\r\n";
     }
     out += "Connection: close\r\n\r\n";
-    out += reply.behaviour == Behaviour::DropAfter ? reply.body.left(reply.dropAfter) : reply.body;
-    socket->write(out);
+    const bool cut = reply.behaviour == Behaviour::DropAfter || reply.behaviour == Behaviour::PauseAfter;
+    socket->write(out + (cut ? reply.body.left(reply.dropAfter) : reply.body));
+    if (reply.behaviour == Behaviour::PauseAfter) {
+        QTimer::singleShot(kPauseMs, socket, [socket, rest = reply.body.mid(reply.dropAfter)] {
+            socket->write(rest);
+            socket->disconnectFromHost();
+        });
+        return;
+    }
     // Closes once everything written has gone out.
     socket->disconnectFromHost();
 }

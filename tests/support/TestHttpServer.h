@@ -26,7 +26,9 @@ public:
         Normal,    // answers after delayMs
         Stall,     // reads the request and never answers; the connection is closed at the lifetime limit
         DropAfter, // sends the head and dropAfter body bytes, then closes the connection
+        PauseAfter, // sends the head and dropAfter body bytes, the rest kPauseMs later, so the body arrives in parts
     };
+    static constexpr int kPauseMs = 50;
 
     struct Reply
     {
@@ -36,8 +38,8 @@ public:
         /** The Content-Length sent; -1 for the body's size, -2 for no Content-Length header. */
         qint64 contentLength = -1;
         /** Further header lines, "Name: value". */
-        QList<QByteArray> headers;
-        QByteArray body;
+        QList<QByteArray> headers{};
+        QByteArray body{};
         Behaviour behaviour = Behaviour::Normal;
         qint64 dropAfter = 0;
         /** Wait before answering, below kConnectionLifetimeMs. */

@@ -1,26 +1,25 @@
 #include "ZipWriter.h"
 
+#include "TestFiles.h"
+
 #include <QFile>
 
 #include <zip.h>
+
+#include <functional>
+#include <optional>
 
 namespace gw::test {
 
 ZipWriter& ZipWriter::add(const QByteArray& name, const QByteArray& data, Method method)
 {
-    m_entries << Entry{name, data, method, {}, false};
-    return *this;
-}
-
-ZipWriter& ZipWriter::addFolder(const QByteArray& name)
-{
-    m_entries << Entry{name, {}, Method::Store, {}, true};
+    m_entries << Entry{name, data, method, {}};
     return *this;
 }
 
 ZipWriter& ZipWriter::addEncrypted(const QByteArray& name, const QByteArray& data, const QByteArray& password)
 {
-    m_entries << Entry{name, data, Method::Deflate, password, false};
+    m_entries << Entry{name, data, Method::Deflate, password};
     return *this;
 }
 
@@ -47,12 +46,6 @@ bool ZipWriter::writeTo(const QString& path, QString* error) const
         return false;
     };
     for (const Entry& entry : m_entries) {
-        if (entry.folder) {
-            if (zip_dir_add(archive, entry.name.constData(), ZIP_FL_ENC_GUESS) < 0) {
-                return fail();
-            }
-            continue;
-        }
         // The buffers belong to this writer, which outlives zip_close below.
         zip_source_t* source = zip_source_buffer(archive, entry.data.constData(),
                                                  static_cast<zip_uint64_t>(entry.data.size()), 0);
@@ -115,50 +108,20 @@ void write32(QByteArray& bytes, qint64 at, quint32 value)
     }
 }
 
-bool readFile(const QString& path, QByteArray& bytes)
+/** Where an entry of a written archive sits, read from its central directory. */
+struct EntryLocation
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return false;
-    }
-    bytes = file.readAll();
-    return true;
-}
+    qint64 centralHeader = 0;
+    qint64 localHeader = 0;
+    qint64 data = 0;
+    qint64 compressedSize = 0;
+};
 
-bool writeFile(const QString& path, const QByteArray& bytes)
+std::optional<EntryLocation> locate(const QByteArray& archive, const QByteArray& name)
 {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
-
-/** Writes value into the same field of the central header and, when asked, the local header. */
-bool patchField(const QString& path, const QByteArray& name, qint64 centralOffset, qint64 localOffset,
-                quint32 value, Headers where)
-{
-    QByteArray bytes;
-    if (!readFile(path, bytes)) {
-        return false;
-    }
-    const std::optional<ZipEntryLocation> entry = locate(bytes, name);
-    if (!entry) {
-        return false;
-    }
-    write32(bytes, entry->centralHeader + centralOffset, value);
-    if (where == Headers::LocalAndCentral) {
-        write32(bytes, entry->localHeader + localOffset, value);
-    }
-    return writeFile(path, bytes);
-}
-
-} // namespace
-
-std::optional<ZipEntryLocation> locate(const QByteArray& archive, const QByteArray& name)
-{
-    qint64 end = archive.size() - 22;
-    while (end >= 0 && read32(archive, end) != kEndSignature) {
-        --end;
-    }
-    if (end < 0) {
+    // Without a comment, the end record is the last 22 bytes.
+    const qint64 end = archive.size() - 22;
+    if (read32(archive, end) != kEndSignature) {
         return std::nullopt;
     }
     const quint16 count = read16(archive, end + 10);
@@ -170,7 +133,7 @@ std::optional<ZipEntryLocation> locate(const QByteArray& archive, const QByteArr
         const quint16 nameLength = read16(archive, at + 28);
         const qint64 next = at + 46 + nameLength + read16(archive, at + 30) + read16(archive, at + 32);
         if (archive.mid(at + 46, nameLength) == name) {
-            ZipEntryLocation found;
+            EntryLocation found;
             found.centralHeader = at;
             found.localHeader = read32(archive, at + 42);
             found.compressedSize = read32(archive, at + 20);
@@ -186,6 +149,31 @@ std::optional<ZipEntryLocation> locate(const QByteArray& archive, const QByteArr
     return std::nullopt;
 }
 
+/** Reads the archive, lets change alter the bytes around the named entry, and writes it back. */
+bool editEntry(const QString& path, const QByteArray& name,
+               const std::function<bool(QByteArray& bytes, const EntryLocation& entry)>& change)
+{
+    QFile file(path);
+    QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const std::optional<EntryLocation> entry = locate(bytes, name);
+    return entry && change(bytes, *entry) && TestFiles::writeBytes(path, bytes);
+}
+
+/** Writes value into the same field of the central header and, when asked, the local header. */
+bool patchField(const QString& path, const QByteArray& name, qint64 centralOffset, qint64 localOffset,
+                quint32 value, Headers where)
+{
+    return editEntry(path, name, [&](QByteArray& bytes, const EntryLocation& entry) {
+        write32(bytes, entry.centralHeader + centralOffset, value);
+        if (where == Headers::LocalAndCentral) {
+            write32(bytes, entry.localHeader + localOffset, value);
+        }
+        return true;
+    });
+}
+
+} // namespace
+
 bool setDeclaredSize(const QString& path, const QByteArray& name, quint32 size, Headers where)
 {
     return patchField(path, name, 24, 22, size, where);
@@ -198,20 +186,15 @@ bool setDeclaredCrc(const QString& path, const QByteArray& name, quint32 crc, He
 
 bool corruptData(const QString& path, const QByteArray& name)
 {
-    QByteArray bytes;
-    if (!readFile(path, bytes)) {
-        return false;
-    }
-    const std::optional<ZipEntryLocation> entry = locate(bytes, name);
-    if (!entry || entry->compressedSize == 0) {
-        return false;
-    }
-    const qint64 middle = entry->data + entry->compressedSize / 2;
-    bytes[middle] = static_cast<char>(~static_cast<quint8>(bytes.at(middle)));
-    return writeFile(path, bytes);
+    return editEntry(path, name, [](QByteArray& bytes, const EntryLocation& entry) {
+        if (entry.compressedSize == 0) {
+            return false;
+        }
+        const qint64 middle = entry.data + entry.compressedSize / 2;
+        bytes[middle] = static_cast<char>(~static_cast<quint8>(bytes.at(middle)));
+        return true;
+    });
 }
-
-bool truncate(const QString& path, qint64 size) { return QFile::resize(path, size); }
 
 } // namespace zipforge
 

@@ -4,8 +4,6 @@
 #include <QList>
 #include <QString>
 
-#include <optional>
-
 namespace gw::test {
 
 /** Builds zip archives with libzip, keeping entry names byte for byte, so tests can make hostile archives too. */
@@ -15,8 +13,6 @@ public:
     enum class Method { Store, Deflate };
 
     ZipWriter& add(const QByteArray& name, const QByteArray& data, Method method = Method::Deflate);
-    /** A folder entry; libzip ends its name with '/'. */
-    ZipWriter& addFolder(const QByteArray& name);
     /** An entry encrypted with AES-256; check aesWritingSupported() first. */
     ZipWriter& addEncrypted(const QByteArray& name, const QByteArray& data, const QByteArray& password);
 
@@ -32,34 +28,24 @@ private:
         QByteArray data;
         Method method = Method::Deflate;
         QByteArray password;
-        bool folder = false;
     };
     QList<Entry> m_entries;
 };
 
-/** Where an entry of a written archive sits, read from its central directory (no zip64, no archive comment). */
-struct ZipEntryLocation
-{
-    qint64 centralHeader = 0;
-    qint64 localHeader = 0;
-    qint64 data = 0;
-    qint64 compressedSize = 0;
-};
-
-/** Byte changes to an archive once written, to forge damaged or lying ones. Each returns false when it could not. */
+/**
+ * Byte changes to an archive once written, to forge damaged or lying ones; the archive must have no zip64 records and
+ * no comment. Each returns false when it could not.
+ */
 namespace zipforge {
 
 enum class Headers { LocalAndCentral, CentralOnly };
 
-std::optional<ZipEntryLocation> locate(const QByteArray& archive, const QByteArray& name);
 /** Changes the uncompressed size the entry declares. */
 bool setDeclaredSize(const QString& path, const QByteArray& name, quint32 size, Headers where);
 /** Changes the CRC the entry declares. */
 bool setDeclaredCrc(const QString& path, const QByteArray& name, quint32 crc, Headers where);
 /** Inverts the byte in the middle of the entry's stored data. */
 bool corruptData(const QString& path, const QByteArray& name);
-/** Cuts the file to its first size bytes. */
-bool truncate(const QString& path, qint64 size);
 
 } // namespace zipforge
 

@@ -1,0 +1,227 @@
+#include "TestFiles.h"
+#include "ZipWriter.h"
+
+#include "unzip/ZipExtraction.h"
+#include "unzip/ZipExtractor.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using gw::test::ZipWriter;
+using TestFiles::contents;
+using TestFiles::writeBytes;
+namespace zipforge = gw::test::zipforge;
+
+namespace {
+
+/** Bytes that deflate cannot shrink much, so damage lands in real data. */
+QByteArray noise(int size)
+{
+    QByteArray bytes(size, '\0');
+    QRandomGenerator(1).fillRange(reinterpret_cast<quint32*>(bytes.data()), size / 4);
+    return bytes;
+}
+
+/** Every file and folder below root, relative, each file with its size; hidden ones too. */
+QStringList tree(const QString& root)
+{
+    QStringList found;
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo entry = it.nextFileInfo();
+        const QString relative = QDir(root).relativeFilePath(entry.filePath());
+        found << (entry.isDir() ? relative + u'/' : relative + u' ' + QString::number(entry.size()));
+    }
+    found.sort();
+    return found;
+}
+
+} // namespace
+
+class TestZipExtractor : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_zip;
+    QString m_out;
+    std::unique_ptr<ZipExtractor> m_extractor;
+    QStringList m_progress;
+
+    void writeZip(const ZipWriter& writer) { QVERIFY(writer.writeTo(m_zip)); }
+    QString out(const QString& name) const { return m_out + u'/' + name; }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        // Two levels between the temporary folder and the destination, so "../" and "../../" land in the tree.
+        m_out = m_dir->filePath(u"a/b/out"_s);
+        QVERIFY(QDir().mkpath(m_out));
+        m_zip = m_dir->filePath(u"in.zip"_s);
+        m_progress.clear();
+        // Set up as the machine install sets it.
+        m_extractor = std::make_unique<ZipExtractor>();
+        m_extractor->setZipFile(m_zip);
+        m_extractor->setDestinationFolder(m_out);
+        m_extractor->setOverwriteExisting(true);
+        m_extractor->setPromptToOverwrite(false);
+        connect(m_extractor.get(), &ZipExtractor::progress, this,
+                [this](qint32, const QString& m) { m_progress << m; });
+    }
+
+    void extractsFlatOverWhatIsThere()
+    {
+        // "machine.DLL" differs from the zip's "Machine.dll" only in letter case: one file to the host, so no twin.
+        QVERIFY(writeBytes(out(u"a.dll"_s), "old a.dll"));
+        QVERIFY(writeBytes(out(u"machine.DLL"_s), "old machine"));
+        writeZip(ZipWriter()
+                     .add("a.dll", "alpha", ZipWriter::Method::Store)
+                     .add("dir/", {})
+                     .add("sub/b.dll", noise(100000))
+                     .add("sub\\dir\\Machine.dll", "new machine"));
+        QVERIFY(m_extractor->extract());
+        QCOMPARE(tree(m_out), QStringList({u"a.dll 5"_s, u"b.dll 100000"_s, u"machine.DLL 11"_s}));
+        QCOMPARE(contents(out(u"b.dll"_s)), noise(100000));
+        QCOMPARE(contents(out(u"machine.DLL"_s)), QByteArray("new machine"));
+        QCOMPARE(m_progress, QStringList({u"  inflating: "_s + out(u"a.dll"_s), u"  inflating: "_s + out(u"b.dll"_s),
+                                          u"  inflating: "_s + out(u"machine.DLL"_s)}));
+    }
+
+    void unusableArchiveWritesNothing_data()
+    {
+        QTest::addColumn<bool>("truncated");
+        QTest::newRow("not a zip") << false;
+        QTest::newRow("end record cut off") << true;
+    }
+
+    void unusableArchiveWritesNothing()
+    {
+        QFETCH(bool, truncated);
+        writeZip(ZipWriter().add("a.dll", "alpha"));
+        QVERIFY(truncated ? QFile::resize(m_zip, QFileInfo(m_zip).size() - 10)
+                          : writeBytes(m_zip, "this is not an archive, just some text that is long enough"));
+        QVERIFY(!m_extractor->extract());
+        QVERIFY(tree(m_out).isEmpty());
+        // Reported once, so the install's log shows it.
+        QCOMPARE(m_progress.size(), 1);
+        QVERIFY(m_progress.first().startsWith(u"error:  cannot open "_s + m_zip));
+    }
+
+    void hostileNamesStayInTheFolder_data()
+    {
+        QTest::addColumn<bool>("useFolderNames");
+        QTest::newRow("flat") << false;
+        QTest::newRow("with folders") << true;
+    }
+
+    void hostileNamesStayInTheFolder()
+    {
+        QFETCH(bool, useFolderNames);
+        QVERIFY(writeBytes(m_dir->filePath(u"evil.dll"_s), "mine"));
+        QVERIFY(writeBytes(m_dir->filePath(u"a/evil.dll"_s), "mine too"));
+        ZipWriter writer;
+        for (const QByteArray& name :
+             {QByteArray("../evil.dll"), QByteArray("../../evil.dll"), QByteArray("sub/../../../evil.dll"),
+              QByteArray("..\\..\\evil.dll"), QFile::encodeName(m_dir->filePath(u"abs/x.dll"_s)),
+              QByteArray("C:\\x\\y.dll"), QByteArray("C:evil.dll"), QByteArray("sub/..")}) {
+            writer.add(name, "payload");
+        }
+        writeZip(writer.add("good.dll", "good"));
+        const auto outside = [this] { return tree(m_dir->path()).filter(QRegularExpression(u"^(?!a/b/out/)"_s)); };
+        const QStringList before = outside();
+
+        m_extractor->setUseFolderNames(useFolderNames);
+        m_extractor->extract();
+        // Flat, only the last part of a name counts, unless it cannot name a file here; with folders none passes.
+        QCOMPARE(tree(m_out), useFolderNames
+                                  ? QStringList({u"good.dll 4"_s})
+                                  : QStringList({u"evil.dll 7"_s, u"good.dll 4"_s, u"x.dll 7"_s, u"y.dll 7"_s}));
+        QCOMPARE(outside(), before);
+        QCOMPARE(m_progress.filter(u"leads outside"_s).size(), useFolderNames ? 8 : 2);
+        QVERIFY(m_progress.contains(u"warning:  skipped C:evil.dll: its name leads outside the folder"_s));
+    }
+
+    void damagedEntryKeepsTheExistingFile_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<bool>("bothHeaders");
+        QTest::addColumn<bool>("stored");
+        QTest::addColumn<quint32>("value"); // the size or CRC declared
+
+        QTest::newRow("stored data changed") << "data" << false << true << 0u;
+        QTest::newRow("deflated data changed") << "data" << false << false << 0u;
+        QTest::newRow("CRC, both headers") << "crc" << true << true << 0x12345678u;
+        QTest::newRow("declares less, central only") << "size" << false << false << 1000u;
+        QTest::newRow("declares less, both headers, stored") << "size" << true << true << 1000u;
+        QTest::newRow("declares more") << "size" << false << false << 400000u;
+        // A zip bomb: its claim is refused before anything is read.
+        QTest::newRow("claims over the limit") << "size" << false << false << quint32(ZipExtraction::kMaxEntrySize + 1);
+        QTest::newRow("claims near 4 GiB, both headers") << "size" << true << true << 0xfffffff0u;
+    }
+
+    void damagedEntryKeepsTheExistingFile()
+    {
+        QFETCH(QString, damage);
+        QFETCH(bool, bothHeaders);
+        QFETCH(bool, stored);
+        QFETCH(quint32, value);
+
+        QVERIFY(writeBytes(out(u"a.dll"_s), "the good old copy"));
+        // Larger than the extraction's buffer, so some of it is written before the damage is found.
+        writeZip(ZipWriter()
+                     .add("a.dll", noise(300000), stored ? ZipWriter::Method::Store : ZipWriter::Method::Deflate)
+                     .add("b.dll", "beta"));
+        const auto where = bothHeaders ? zipforge::Headers::LocalAndCentral : zipforge::Headers::CentralOnly;
+        if (damage == u"data") {
+            QVERIFY(zipforge::corruptData(m_zip, "a.dll"));
+        } else if (damage == u"crc") {
+            QVERIFY(zipforge::setDeclaredCrc(m_zip, "a.dll", value, where));
+        } else {
+            QVERIFY(zipforge::setDeclaredSize(m_zip, "a.dll", value, where));
+        }
+
+        QVERIFY(!m_extractor->extract());
+        // The old copy is whole, the next entry still arrives, and no temporary file is left beside them.
+        QCOMPARE(tree(m_out), QStringList({u"a.dll 17"_s, u"b.dll 4"_s}));
+        QCOMPARE(contents(out(u"a.dll"_s)), QByteArray("the good old copy"));
+        const QString message = value > ZipExtraction::kMaxEntrySize
+                                    ? u"warning:  skipped a.dll: it claims %1 bytes"_s.arg(value)
+                                    : u"error:  a.dll"_s;
+        QCOMPARE(m_progress.size(), 2);
+        QVERIFY2(m_progress.first().startsWith(message), qPrintable(m_progress.first()));
+    }
+
+    void encryptedEntriesAskForAPasswordOnce()
+    {
+        if (!ZipWriter::aesWritingSupported()) {
+            QSKIP("this libzip cannot write AES entries");
+        }
+        writeZip(ZipWriter()
+                     .addEncrypted("e1.dll", "first secret", "secret")
+                     .add("plain.dll", "plain")
+                     .addEncrypted("e2.dll", "second secret", "secret"));
+        int requests = 0;
+        // Nothing in the program answers, so the password stays empty.
+        connect(m_extractor.get(), &ZipExtractor::passwordRequest, this, [&](QString&, bool&) { ++requests; });
+        m_extractor->extract();
+        QCOMPARE(requests, 1);
+        QCOMPARE(tree(m_out), QStringList({u"plain.dll 5"_s}));
+        QCOMPARE(m_progress.filter(u"warning:  skipped "_s),
+                 QStringList({u"warning:  skipped e1.dll: no password"_s, u"warning:  skipped e2.dll: no password"_s}));
+        // The refusal lasts one run only: the next run asks again.
+        m_extractor->extract();
+        QCOMPARE(requests, 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestZipExtractor)
+#include "tst_zipextractor.moc"
