@@ -31,7 +31,8 @@ int fetchPage(HttpTransfer& inet, TransferReport& report, const QString& program
     inet.waitUntilDone();
 
     const QString contentType = inet.header(QStringLiteral("Content-Type"));
-    if (contentType.isEmpty()) {
+    // No type, or the server's page saying no: nothing to keep.
+    if (contentType.isEmpty() || inet.isErrorPage()) {
         report.logStatus(QStringLiteral("Connected?  Did not download ") + page);
         if (!inet.errorText().isEmpty()) {
             report.log(inet.errorText());

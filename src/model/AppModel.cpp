@@ -714,10 +714,9 @@ bool AppModel::download(Kind kind, const QString& entry)
     const QString destination = job.generators ? generatorsFolder() : effectsFolder();
     Report report(*this);
     setTransferInProgress(true);
-    bool running = false;
     bool installed = false;
     const DownloadOutcome outcome = downloadMachine(
-        *m_transfer, report, job, running,
+        *m_transfer, report, job,
         [&](const QString& zipPath) {
             if (!QDir().mkpath(destination)) {
                 report.logStatus(QStringLiteral("Unable to create ") + destination);

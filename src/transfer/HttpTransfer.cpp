@@ -32,6 +32,7 @@ void HttpTransfer::reset()
     m_pieceOffset = 0;
     m_received = 0;
     m_error.clear();
+    m_status = 0;
 }
 
 void HttpTransfer::start(const QString& url)
@@ -76,6 +77,7 @@ void HttpTransfer::onFinished()
     // An HTTP error status still carries a response; only a request that got none leaves no headers.
     if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
         m_headers = reply->rawHeaderPairs();
+        m_status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     }
     if (reply->error() != QNetworkReply::NoError && m_error.isEmpty()) {
         m_error = reply->errorString();
@@ -85,6 +87,7 @@ void HttpTransfer::onFinished()
         m_headers.clear();
         m_pieces.clear();
         m_pieceOffset = 0;
+        m_status = 0;
     }
     reply->disconnect(this);
     reply->deleteLater();

@@ -42,6 +42,10 @@ public:
 
     /** Why the last request failed, for the log; empty when it succeeded or was not made. */
     QString errorText() const { return m_error; }
+    /** The HTTP status of the finished response, or 0 when there was none. */
+    int statusCode() const { return m_status; }
+    /** Whether the response is the server saying no (a status of 400 or more) rather than the thing asked for. */
+    bool isErrorPage() const { return m_status >= 400; }
 
 signals:
     /** The running request has ended. */
@@ -60,4 +64,5 @@ private:
     qsizetype m_pieceOffset = 0;
     qint64 m_received = 0;
     QString m_error;
+    int m_status = 0;
 };

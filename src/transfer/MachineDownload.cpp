@@ -31,7 +31,7 @@ QUrl machineUrl(const QString& machinesBaseUrl, const QString& entry)
     return url;
 }
 
-DownloadOutcome downloadMachine(HttpTransfer& inet, TransferReport& report, const MachineDownloadJob& job, bool& inProgress,
+DownloadOutcome downloadMachine(HttpTransfer& inet, TransferReport& report, const MachineDownloadJob& job,
                                 const std::function<bool(const QString& zipPath)>& install, bool* installed)
 {
     const QString& entry = job.entry;
@@ -68,18 +68,17 @@ DownloadOutcome downloadMachine(HttpTransfer& inet, TransferReport& report, cons
     report.status(QStringLiteral("Downloading ") + url);
     report.log(QStringLiteral("Downloading ") + url);
     report.log(entry);
-    inProgress = true;
 
     inet.start(machineUrl(job.machinesBaseUrl, entry).toString(QUrl::FullyEncoded));
     inet.waitUntilDone();
 
     const QString lengthHeader = inet.header(QStringLiteral("Content-Length"));
-    if (lengthHeader.isEmpty()) {
+    // No length, or the server's page saying no (a 404 carries a length too): nothing to keep.
+    if (lengthHeader.isEmpty() || inet.isErrorPage()) {
         report.logStatus(QStringLiteral("Connected?  Did not download ") + entry);
         if (!inet.errorText().isEmpty()) {
             report.log(inet.errorText());
         }
-        inProgress = false;
         return DownloadOutcome::NoAnswer;
     }
     bool isNumber = false;
@@ -87,7 +86,6 @@ DownloadOutcome downloadMachine(HttpTransfer& inet, TransferReport& report, cons
     if (!isNumber || declared < 0 || declared > INT32_MAX) {
         report.logStatus(QStringLiteral("Content-Length is not a usable number: ") + lengthHeader +
                          QStringLiteral(".  Did not download ") + entry);
-        inProgress = false;
         return DownloadOutcome::Failed;
     }
     report.logStatus(QStringLiteral("Content-Length is ") + numberText(declared), true);
@@ -95,7 +93,6 @@ DownloadOutcome downloadMachine(HttpTransfer& inet, TransferReport& report, cons
     QFile file(saved);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         report.logStatus(QStringLiteral("Unable to write ") + saved + QStringLiteral(": ") + file.errorString());
-        inProgress = false;
         return DownloadOutcome::Failed;
     }
     qint64 remaining = declared;
@@ -129,7 +126,6 @@ DownloadOutcome downloadMachine(HttpTransfer& inet, TransferReport& report, cons
         if (!decodeError.isEmpty()) {
             report.log(decodeError);
         }
-        inProgress = false;
         return DownloadOutcome::Incomplete;
     }
     report.logStatus(QStringLiteral("Completed download of ") + entry + QStringLiteral("  ") + numberText(declared) +
@@ -141,6 +137,5 @@ DownloadOutcome downloadMachine(HttpTransfer& inet, TransferReport& report, cons
     if (installed) {
         *installed = ok;
     }
-    inProgress = false;
     return DownloadOutcome::Completed;
 }

@@ -28,10 +28,9 @@ enum class DownloadOutcome {
 
 /**
  * Downloads a machine zip into the program folder and hands it to install, reporting every step as the
- * "Download" button does. inProgress is raised before the request and cleared on every way out. install gets the
- * saved zip's path and says whether it was installed.
+ * "Download" button does. install gets the saved zip's path and says whether it was installed.
  */
-DownloadOutcome downloadMachine(HttpTransfer& inet, TransferReport& report, const MachineDownloadJob& job, bool& inProgress,
+DownloadOutcome downloadMachine(HttpTransfer& inet, TransferReport& report, const MachineDownloadJob& job,
                                 const std::function<bool(const QString& zipPath)>& install, bool* installed = nullptr);
 
 /**
