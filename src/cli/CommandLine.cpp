@@ -1,6 +1,7 @@
 #include "cli/CommandLine.h"
 
 #include "host/ProgramFolder.h"
+#include "cli/BundleCommands.h"
 #include "cli/ScanCommand.h"
 #include "cli/TerminalSession.h"
 #include "cli/TransferCommands.h"
@@ -55,6 +56,26 @@ const QList<CommandInfo>& commands()
          "  --yes               overwrite earlier downloads of the same names\n"
          "Exit status: 0 nothing missing afterwards, 1 machines still missing, 2 usage error or a song that could\n"
          "not be read.\n"},
+        {"bundle",
+         {QStringLiteral("--host-folder"), QStringLiteral("--program-folder"), QStringLiteral("-o")},
+         {},
+         "gearwarden bundle [--host-folder DIR] -o OUT.zip SONG...",
+         "Write OUT.zip holding each song at its top level and every machine the songs use (but the host's own)\n"
+         "that is installed, as gear/generators/NAME.dll or gear/effects/NAME.dll by the kind the songs use it as,\n"
+         "found in either gear folder, plus machines.txt: each machine, its kind and whether the zip holds it.\n"
+         "The zip is written under a temporary name and renamed.\n"
+         "Exit status: 0 every machine is in the zip, 1 some are missing here (the zip is still written), 2 usage\n"
+         "error or a song that could not be read.\n"},
+        {"install-bundle",
+         {QStringLiteral("--host-folder"), QStringLiteral("--program-folder"), QStringLiteral("--songs-to")},
+         {QStringLiteral("--yes")},
+         "gearwarden install-bundle [--yes] [--host-folder DIR] [--songs-to DIR] BUNDLE.zip",
+         "Install a bundle's DLLs (those directly in gear/generators/ and gear/effects/) into the host's gear\n"
+         "folders and its songs (.bmx and .bmw at its top level) into --songs-to (default: the current folder).\n"
+         "Anything else in the zip is listed and skipped; nothing is written outside those folders.\n"
+         "  --yes               replace files that are there already (otherwise they are kept)\n"
+         "Exit status: 0 everything was installed, 1 something was skipped or kept, 2 usage error or a bundle\n"
+         "that cannot be read.\n"},
         {"catalogue",
          {QStringLiteral("--program-folder")},
          {QStringLiteral("--effects"), QStringLiteral("--entries"), QStringLiteral("--json")},
@@ -249,6 +270,26 @@ int run(const QStringList& arguments, std::ostream& out, std::ostream& err)
         options.archiveUrl = archiveUrl;
         options.yes = parsed.flags.contains(QStringLiteral("--yes"));
         return runFetchMissing(options, out, err);
+    }
+    if (command == QLatin1String("bundle")) {
+        const QString output = parsed.values.value(QStringLiteral("-o"));
+        if (output.isEmpty()) {
+            return usageError(err, command, QStringLiteral("give the zip to write with -o OUT.zip"));
+        }
+        if (parsed.positional.isEmpty()) {
+            return usageError(err, command, QStringLiteral("bundle needs at least one song"));
+        }
+        return runBundle(parsed.positional, QDir::toNativeSeparators(output), programFolder,
+                         QDir::toNativeSeparators(hostFolder), out, err);
+    }
+    if (command == QLatin1String("install-bundle")) {
+        if (parsed.positional.size() != 1) {
+            return usageError(err, command, QStringLiteral("give exactly one BUNDLE.zip"));
+        }
+        const QString songsTo = parsed.values.value(QStringLiteral("--songs-to"), QDir::currentPath());
+        return runInstallBundle(QDir::toNativeSeparators(parsed.positional.first()), QDir::toNativeSeparators(songsTo),
+                                parsed.flags.contains(QStringLiteral("--yes")), programFolder,
+                                QDir::toNativeSeparators(hostFolder), out, err);
     }
     if (command == QLatin1String("catalogue")) {
         if (parsed.positional.size() > 1) {

@@ -25,7 +25,8 @@ public:
     Answer message(const QString& text, const QString& title, Buttons buttons) override;
     /** No one to ask: the address comes with --archive-url or from the settings the window keeps. */
     QString askText(const QString&, const QString&, const QString&) override { return {}; }
-    /** No one to choose files: the songs come on the command line. */
+    /** No one to choose files: the songs and the zips come on the command line. */
+    QString saveFile(const QString&, const QString&, const QString&) override { return {}; }
     QString openFiles(const OpenRequest&) override { return {}; }
 
     /** The last message, which the status line often repeats; taking it forgets it. */

@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QTimer>
 
@@ -181,6 +182,16 @@ void MainWindow::buildControls()
         catalogueClicked(Kind::Generator);
     });
     connect(m_effectCatalogue, &QListWidget::itemSelectionChanged, this, [this] { catalogueClicked(Kind::Effect); });
+    // The song list's own menu: the ticked songs (or the current one) saved with their machines, for sharing.
+    m_songList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_songList, &QListWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu menu(this);
+        menu.addAction(QString::fromUtf8("Save with machines\u2026"), this, [this] {
+            m_model.saveBundleFromDialog();
+            showModelNow();
+        });
+        menu.exec(m_songList->viewport()->mapToGlobal(at));
+    });
     connect(m_songList, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
         m_model.setTicked(m_songList->row(item), item->checkState() == Qt::Checked);
     });

@@ -84,3 +84,8 @@ QString QtUserDialogs::askText(const QString& title, const QString& label, const
     const QString text = QInputDialog::getText(m_parent, title, label, QLineEdit::Normal, initial, &accepted);
     return accepted ? text : QString();
 }
+
+QString QtUserDialogs::saveFile(const QString& title, const QString& filter, const QString& initialPath)
+{
+    return QDir::toNativeSeparators(QFileDialog::getSaveFileName(m_parent, title, initialPath, toQtFilter(filter)));
+}

@@ -3,6 +3,7 @@
 #include "base/FolderEntries.h"
 #include "base/NumberText.h"
 #include "base/Platform.h"
+#include "bundle/SongBundle.h"
 #include "catalogue/CatalogueFetch.h"
 #include "catalogue/CatalogueRows.h"
 #include "catalogue/CatalogueText.h"
@@ -13,6 +14,7 @@
 #include "transfer/MachineDownload.h"
 #include "transfer/MachineInstall.h"
 #include "transfer/TransferReport.h"
+#include "unzip/ZipExtraction.h"
 #include "unzip/ZipExtractor.h"
 
 #include <QCoreApplication>
@@ -430,6 +432,144 @@ void AppModel::clearUsed()
     emit listChanged(List::GeneratorsUsed);
     emit listChanged(List::EffectsUsed);
     setStatus(QStringLiteral("Cleared lists for used generators and effects"));
+}
+
+// --- song bundles --------------------------------------------------------------------------------------------
+
+namespace {
+
+/** Collects the machines a song uses, and its message, without touching the model's lists. */
+class UsedMachines : public gw::ScanSink
+{
+public:
+    void setStatus(const std::string&, bool) override {}
+    void startLog(const std::string&) override {}
+    void log(const std::string&) override {}
+    void showMessage(const std::string& text) override { message = fromUtf8(text); }
+    void addUsed(const gw::MachineRef& machine) override
+    {
+        (machine.isGenerator() ? generators : effects).insert(decoded(machine.dll));
+    }
+
+    SortedNames generators;
+    SortedNames effects;
+    QString message;
+};
+
+} // namespace
+
+BundleOutcome AppModel::saveBundle(const QStringList& songs, const QString& zipPath)
+{
+    BundleOutcome outcome;
+    UsedMachines used;
+    for (const QString& song : songs) {
+        used.message.clear();
+        gw::scanSong(toUtf8(song), used);
+        if (!used.message.isEmpty()) {
+            outcome.unreadable = true;
+            showMessage(used.message);
+        }
+    }
+    if (outcome.unreadable) {
+        setStatus(QStringLiteral("Did not save ") + zipPath + QStringLiteral(": a song could not be read"));
+        return outcome;
+    }
+    BundlePlan plan;
+    plan.songs = songs;
+    plan.machines = bundleMachines(used.generators.names(), used.effects.names(), generatorsFolder(), effectsFolder());
+    for (const BundleMachine& machine : plan.machines) {
+        (machine.source.isEmpty() ? outcome.missing : outcome.inZip) += 1;
+        appendLog((machine.kind == Kind::Generator ? QStringLiteral("generator ") : QStringLiteral("effect ")) +
+                  machine.dll + (machine.source.isEmpty() ? QStringLiteral(": missing") : QStringLiteral(": in the zip")));
+    }
+    QString error;
+    outcome.songs = static_cast<int>(songs.size());
+    outcome.written = writeBundle(plan, zipPath, error);
+    if (!outcome.written) {
+        logStatus(QStringLiteral("Unable to write ") + zipPath + QStringLiteral(": ") + error);
+        return outcome;
+    }
+    logStatus(QStringLiteral("Saved") + numberText(outcome.songs) + QStringLiteral(" songs and") +
+              numberText(outcome.inZip) + QStringLiteral(" machines to ") + zipPath +
+              (outcome.missing ? QStringLiteral(";") + numberText(outcome.missing) +
+                                     QStringLiteral(" machines are missing here and not in it")
+                               : QString()));
+    return outcome;
+}
+
+void AppModel::saveBundleFromDialog()
+{
+    QStringList songs;
+    for (int row = 0; row < m_songs.size(); ++row) {
+        if (m_ticks.at(row)) {
+            songs << m_songs.at(row);
+        }
+    }
+    if (songs.isEmpty() && m_currentSong >= 0) {
+        songs << m_songs.at(m_currentSong);
+    }
+    if (songs.isEmpty()) {
+        setStatus(QStringLiteral("No bmx or bmw selected"));
+        return;
+    }
+    const QString zipPath = m_setup.dialogs->saveFile(QStringLiteral("Save songs with their machines"),
+                                                      QStringLiteral("zip files (*.zip)|*.zip"),
+                                                      QFileInfo(songs.first()).completeBaseName() + QStringLiteral(".zip"));
+    if (zipPath.isEmpty()) {
+        return;
+    }
+    resetLog({});
+    saveBundle(songs, zipPath);
+}
+
+BundleInstall AppModel::installBundle(const QString& zipPath, const QString& songsFolder, bool overwrite)
+{
+    BundleInstall result;
+    BundleContents contents;
+    QString error;
+    if (!readBundle(zipPath, contents, error)) {
+        logStatus(QStringLiteral("Unable to read ") + zipPath + QStringLiteral(": ") + error);
+        return result;
+    }
+    result.read = true;
+    result.notTaken = contents.skipped;
+    const struct
+    {
+        const QStringList& entries;
+        QString folder;
+    } groups[] = {{contents.generators, generatorsFolder()},
+                  {contents.effects, effectsFolder()},
+                  {contents.songs, songsFolder}};
+    for (const auto& group : groups) {
+        if (group.entries.isEmpty()) {
+            continue;
+        }
+        if (!QDir().mkpath(group.folder)) {
+            result.notTaken << group.entries.join(QStringLiteral(", ")) + QStringLiteral(": cannot create ") + group.folder;
+            continue;
+        }
+        ZipExtractor extractor;
+        QObject::connect(&extractor, &ZipExtractor::progress, [&](qint32, const QString& message) {
+            appendLog(message);
+            const QString inflating = QStringLiteral("  inflating: ");
+            if (message.startsWith(inflating)) {
+                result.installed << message.mid(inflating.size());
+            } else {
+                result.notTaken << message.trimmed();
+            }
+        });
+        ZipExtraction::Options options;
+        options.overwriteExisting = overwrite;
+        ZipExtraction::run(extractor, options, zipPath, group.folder, false, group.entries);
+    }
+    for (const QString& skipped : contents.skipped) {
+        appendLog(QStringLiteral("skipped ") + skipped);
+    }
+    setStatus(QStringLiteral("Installed") + numberText(result.installed.size()) + QStringLiteral(" files from ") +
+              zipPath + (result.notTaken.isEmpty() ? QString() : QStringLiteral(";") +
+                                                                   numberText(result.notTaken.size()) +
+                                                                   QStringLiteral(" not taken")));
+    return result;
 }
 
 // --- scan and check --------------------------------------------------------------------------------------------

@@ -50,6 +50,24 @@ struct FetchResult
     QString result;
 };
 
+/** What saving songs with their machines did. */
+struct BundleOutcome
+{
+    bool written = false;
+    bool unreadable = false; // a song could not be read, so nothing was written
+    int songs = 0;
+    int inZip = 0;
+    int missing = 0;
+};
+
+/** What installing a bundle did. */
+struct BundleInstall
+{
+    bool read = false;      // false: the bundle could not be opened
+    QStringList installed;  // paths written
+    QStringList notTaken;   // entries skipped or kept, each with why
+};
+
 /**
  * The program's state and operations, with no widgets: the songs and their ticks, the machines they use, the gear
  * folders' listings, the missing machines, the two catalogues, the one selected catalogue machine and the
@@ -145,6 +163,17 @@ public:
     /** Moves a DLL of the generators folder to the effects folder, or deletes it when effects holds it already. */
     void moveToEffects(const QString& dll);
     void moveToGenerators(const QString& dll);
+
+    // --- song bundles ------------------------------------------------------------------------------------------
+    /**
+     * Writes a zip holding the songs and every installed non-built-in machine they use, filed by the kind the songs
+     * use it as, with machines.txt; the used lists are left as they are.
+     */
+    BundleOutcome saveBundle(const QStringList& songs, const QString& zipPath);
+    /** Asks where to save the ticked songs (or the current one) with their machines, and saves them. */
+    void saveBundleFromDialog();
+    /** Installs a bundle's machines into the gear folders and its songs into songsFolder; overwrite replaces. */
+    BundleInstall installBundle(const QString& zipPath, const QString& songsFolder, bool overwrite);
 
     // --- catalogues and downloads ------------------------------------------------------------------------------
     const SortedNames& catalogue(Kind kind) const

@@ -33,6 +33,9 @@ public:
 
     virtual Answer message(const QString& text, const QString& title, Buttons buttons) = 0;
 
+    /** Asks where to save a file (filter as for openFiles); empty when cancelled. */
+    virtual QString saveFile(const QString& title, const QString& filter, const QString& initialPath) = 0;
+
     /** Asks for a line of text, offering initial; empty when cancelled. */
     virtual QString askText(const QString& title, const QString& label, const QString& initial) = 0;
 

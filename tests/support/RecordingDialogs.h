@@ -19,6 +19,11 @@ public:
     Answer message(const QString& text, const QString& title, Buttons buttons) override;
     QString openFiles(const OpenRequest& request) override;
     QString askText(const QString& title, const QString& label, const QString& initial) override;
+    /** Answers with the next queued text, like askText. */
+    QString saveFile(const QString& title, const QString& filter, const QString& initialPath) override
+    {
+        return askText(title, filter, initialPath);
+    }
     /** Queues what the next text question returns; an unscripted one is cancelled. */
     void setNextText(const QString& text) { m_texts << text; }
     /** The titles of the text questions asked, in order. */
