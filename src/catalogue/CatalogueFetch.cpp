@@ -15,7 +15,7 @@ namespace {
 QString numberText(qint64 number) { return QString::fromStdString(gw::NumberText(number)); }
 
 /** Fetches one page into the program folder: 0 without a content type, 1 when it arrived, -1 when it did not. */
-int fetchPage(HttpTransfer& inet, TransferReport& report, const QString& programFolder, const QString& archiveBaseUrl,
+int fetchPage(HttpTransfer& transfer, TransferReport& report, const QString& programFolder, const QString& archiveBaseUrl,
               const QString& page, bool firstPage)
 {
     const QString url = archiveBaseUrl + page;
@@ -27,15 +27,15 @@ int fetchPage(HttpTransfer& inet, TransferReport& report, const QString& program
     }
     report.log(page);
 
-    inet.start(url);
-    inet.waitUntilDone();
+    transfer.start(url);
+    transfer.waitUntilDone();
 
-    const QString contentType = inet.header(QStringLiteral("Content-Type"));
+    const QString contentType = transfer.header(QStringLiteral("Content-Type"));
     // No type, or the server's page saying no: nothing to keep.
-    if (contentType.isEmpty() || inet.isErrorPage()) {
+    if (contentType.isEmpty() || transfer.isErrorPage()) {
         report.logStatus(QStringLiteral("Connected?  Did not download ") + page);
-        if (!inet.errorText().isEmpty()) {
-            report.log(inet.errorText());
+        if (!transfer.errorText().isEmpty()) {
+            report.log(transfer.errorText());
         }
         return 0;
     }
@@ -51,7 +51,7 @@ int fetchPage(HttpTransfer& inet, TransferReport& report, const QString& program
     bool written = true;
     QByteArray chunk;
     do {
-        chunk = inet.read(1024);
+        chunk = transfer.read(1024);
         received += chunk.size();
         report.status(QStringLiteral("Downloading ") + page + QStringLiteral("  ") + numberText(received) +
                       QStringLiteral(" bytes downloaded"),
@@ -65,7 +65,7 @@ int fetchPage(HttpTransfer& inet, TransferReport& report, const QString& program
         return -1;
     }
     QString decodeError;
-    if (!decodeSavedBody(path, inet.header(QStringLiteral("Content-Encoding")), decodeError)) {
+    if (!decodeSavedBody(path, transfer.header(QStringLiteral("Content-Encoding")), decodeError)) {
         QFile::remove(path);
         report.logStatus(QStringLiteral("Did not complete download of ") + page);
         report.log(decodeError);
@@ -109,7 +109,7 @@ int convertPage(TransferReport& report, const QString& programFolder, const QStr
 
 } // namespace
 
-bool ConvertListsFromUnix(TransferReport& report, const QString& programFolder)
+bool convertPagesToLists(TransferReport& report, const QString& programFolder)
 {
     report.logStatus(QStringLiteral("Converting allgenerators.htm from UNIX to DOS"), true);
     const int generators =
@@ -125,15 +125,15 @@ bool ConvertListsFromUnix(TransferReport& report, const QString& programFolder)
     return generators > 0 && effects > 0;
 }
 
-bool fetchCatalogue(HttpTransfer& inet, TransferReport& report, const QString& programFolder, const QString& archiveBaseUrl)
+bool fetchCatalogue(HttpTransfer& transfer, TransferReport& report, const QString& programFolder, const QString& archiveBaseUrl)
 {
     const int generators =
-        fetchPage(inet, report, programFolder, archiveBaseUrl, QStringLiteral("allgenerators.php"), true);
+        fetchPage(transfer, report, programFolder, archiveBaseUrl, QStringLiteral("allgenerators.php"), true);
     const int effects =
-        fetchPage(inet, report, programFolder, archiveBaseUrl, QStringLiteral("alleffects.php"), false);
+        fetchPage(transfer, report, programFolder, archiveBaseUrl, QStringLiteral("alleffects.php"), false);
     if (effects == 0) {
         return false;
     }
-    const bool converted = ConvertListsFromUnix(report, programFolder);
+    const bool converted = convertPagesToLists(report, programFolder);
     return generators > 0 && effects > 0 && converted;
 }

@@ -10,7 +10,7 @@ class TransferReport;
  * readers use, reporting every step as "Download Machine Lists" does. Returns true when both pages arrived whole
  * and both were converted.
  */
-bool fetchCatalogue(HttpTransfer& inet, TransferReport& report, const QString& programFolder, const QString& archiveBaseUrl);
+bool fetchCatalogue(HttpTransfer& transfer, TransferReport& report, const QString& programFolder, const QString& archiveBaseUrl);
 
 /** Converts the saved pages into allgenerators.txt and alleffects.txt; true when both were converted. */
-bool ConvertListsFromUnix(TransferReport& report, const QString& programFolder);
+bool convertPagesToLists(TransferReport& report, const QString& programFolder);

@@ -31,7 +31,7 @@ QUrl machineUrl(const QString& machinesBaseUrl, const QString& entry)
     return url;
 }
 
-DownloadOutcome downloadMachine(HttpTransfer& inet, TransferReport& report, const MachineDownloadJob& job,
+DownloadOutcome downloadMachine(HttpTransfer& transfer, TransferReport& report, const MachineDownloadJob& job,
                                 const std::function<bool(const QString& zipPath)>& install, bool* installed)
 {
     const QString& entry = job.entry;
@@ -69,15 +69,15 @@ DownloadOutcome downloadMachine(HttpTransfer& inet, TransferReport& report, cons
     report.log(QStringLiteral("Downloading ") + url);
     report.log(entry);
 
-    inet.start(machineUrl(job.machinesBaseUrl, entry).toString(QUrl::FullyEncoded));
-    inet.waitUntilDone();
+    transfer.start(machineUrl(job.machinesBaseUrl, entry).toString(QUrl::FullyEncoded));
+    transfer.waitUntilDone();
 
-    const QString lengthHeader = inet.header(QStringLiteral("Content-Length"));
+    const QString lengthHeader = transfer.header(QStringLiteral("Content-Length"));
     // No length, or the server's page saying no (a 404 carries a length too): nothing to keep.
-    if (lengthHeader.isEmpty() || inet.isErrorPage()) {
+    if (lengthHeader.isEmpty() || transfer.isErrorPage()) {
         report.logStatus(QStringLiteral("Connected?  Did not download ") + entry);
-        if (!inet.errorText().isEmpty()) {
-            report.log(inet.errorText());
+        if (!transfer.errorText().isEmpty()) {
+            report.log(transfer.errorText());
         }
         return DownloadOutcome::NoAnswer;
     }
@@ -100,10 +100,10 @@ DownloadOutcome downloadMachine(HttpTransfer& inet, TransferReport& report, cons
     while (remaining != 0) {
         QByteArray chunk;
         if (remaining <= 1024) {
-            chunk = inet.read(static_cast<int>(remaining));
+            chunk = transfer.read(static_cast<int>(remaining));
             remaining = 0;
         } else {
-            chunk = inet.read(1024);
+            chunk = transfer.read(1024);
             remaining -= 1024;
             if (chunk.isEmpty()) {
                 remaining = 0;
@@ -119,7 +119,7 @@ DownloadOutcome downloadMachine(HttpTransfer& inet, TransferReport& report, cons
 
     QString decodeError;
     const bool decoded = written && file.size() >= declared &&
-                         decodeSavedBody(saved, inet.header(QStringLiteral("Content-Encoding")), decodeError);
+                         decodeSavedBody(saved, transfer.header(QStringLiteral("Content-Encoding")), decodeError);
     if (!decoded) {
         QFile::remove(saved);
         report.logStatus(QStringLiteral("Did not complete download of ") + entry);

@@ -30,7 +30,7 @@ enum class DownloadOutcome {
  * Downloads a machine zip into the program folder and hands it to install, reporting every step as the
  * "Download" button does. install gets the saved zip's path and says whether it was installed.
  */
-DownloadOutcome downloadMachine(HttpTransfer& inet, TransferReport& report, const MachineDownloadJob& job,
+DownloadOutcome downloadMachine(HttpTransfer& transfer, TransferReport& report, const MachineDownloadJob& job,
                                 const std::function<bool(const QString& zipPath)>& install, bool* installed = nullptr);
 
 /**
