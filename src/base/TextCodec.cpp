@@ -19,42 +19,11 @@ constexpr char32_t kInvalid = 0xFFFFFFFF;
 /** Decodes the code point at pos and moves past it; a byte that starts no valid sequence comes back as kInvalid. */
 char32_t nextCodePoint(std::string_view text, std::size_t& pos)
 {
-    const auto lead = static_cast<std::uint8_t>(text[pos]);
-    if (lead < 0x80) {
-        ++pos;
-        return lead;
+    if (const std::optional<char32_t> cp = decodeUtf8(text, pos)) {
+        return *cp;
     }
-    int length = 0;
-    char32_t cp = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        cp = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        cp = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        cp = lead & 0x07;
-    }
-    if (length == 0 || pos + static_cast<std::size_t>(length) > text.size()) {
-        ++pos;
-        return kInvalid;
-    }
-    for (int i = 1; i < length; ++i) {
-        const auto next = static_cast<std::uint8_t>(text[pos + static_cast<std::size_t>(i)]);
-        if ((next & 0xC0) != 0x80) {
-            ++pos;
-            return kInvalid;
-        }
-        cp = (cp << 6) | (next & 0x3F);
-    }
-    const char32_t smallest = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
-    if (cp < smallest || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-        ++pos;
-        return kInvalid;
-    }
-    pos += static_cast<std::size_t>(length);
-    return cp;
+    ++pos;
+    return kInvalid;
 }
 
 bool inRange(char32_t cp, char32_t first, char32_t last) { return cp >= first && cp <= last; }
@@ -106,6 +75,43 @@ constexpr char32_t kDigitWeight = 0x200000;
 constexpr char32_t kLetterWeight = 0x300000;
 
 } // namespace
+
+std::optional<char32_t> decodeUtf8(std::string_view text, std::size_t& pos)
+{
+    const auto lead = static_cast<std::uint8_t>(text[pos]);
+    if (lead < 0x80) {
+        ++pos;
+        return lead;
+    }
+    std::size_t length = 0;
+    char32_t cp = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        cp = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        cp = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        cp = lead & 0x07;
+    }
+    if (length == 0 || text.size() - pos < length) {
+        return std::nullopt;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<std::uint8_t>(text[pos + i]);
+        if ((next & 0xC0) != 0x80) {
+            return std::nullopt;
+        }
+        cp = (cp << 6) | (next & 0x3F);
+    }
+    const bool overlong = (length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000);
+    if (overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        return std::nullopt;
+    }
+    pos += length;
+    return cp;
+}
 
 void appendUtf8(std::string& out, char32_t cp)
 {

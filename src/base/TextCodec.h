@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -8,6 +9,12 @@ namespace gw {
 /** Decodes Windows-1252 bytes to UTF-8. The five bytes the code page leaves undefined map to the C1 controls of
  *  the same value, as Windows itself does, so the mapping is one to one and exact comparisons survive it. */
 std::string windows1252ToUtf8(std::string_view bytes);
+
+/**
+ * The code point of the UTF-8 sequence at pos, moving pos past it; nothing (pos unmoved) when the bytes there are
+ * no valid sequence: truncated, overlong, a surrogate or beyond U+10FFFF.
+ */
+std::optional<char32_t> decodeUtf8(std::string_view text, std::size_t& pos);
 
 /** Appends one code point to a UTF-8 string. */
 void appendUtf8(std::string& out, char32_t cp);

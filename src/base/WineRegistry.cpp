@@ -47,44 +47,6 @@ void appendUtf16(std::u16string& out, char32_t cp)
 }
 
 /** Decodes one well-formed UTF-8 sequence at pos and advances past it; leaves pos alone on anything else. */
-std::optional<char32_t> decodeUtf8(std::string_view text, std::size_t& pos)
-{
-    const auto lead = static_cast<std::uint8_t>(text[pos]);
-    std::size_t length = 0;
-    char32_t cp = 0;
-    if (lead < 0x80) {
-        ++pos;
-        return lead;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        cp = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        cp = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        cp = lead & 0x07;
-    } else {
-        return std::nullopt;
-    }
-    if (text.size() - pos < length) {
-        return std::nullopt;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        const auto next = static_cast<std::uint8_t>(text[pos + i]);
-        if ((next & 0xC0) != 0x80) {
-            return std::nullopt;
-        }
-        cp = (cp << 6) | (next & 0x3F);
-    }
-    const bool overlong = (length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000);
-    if (overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-        return std::nullopt;
-    }
-    pos += length;
-    return cp;
-}
-
 /** Appends the byte or UTF-8 sequence at pos. Wine writes pure ASCII, but a hand-edited file may hold UTF-8 or
  *  Latin-1; a byte that does not start valid UTF-8 is taken as Latin-1. */
 void appendRawCharacter(std::u16string& out, std::string_view text, std::size_t& pos)

@@ -170,6 +170,8 @@ void MainWindow::buildControls()
     m_statusLine->setFont(bold);
     place(m_statusLine, 0, 6120, 9480, 270);
 
+    m_lists = {m_songList,          m_generatorsUsed,   m_effectsUsed,        m_generatorFiles,  m_effectFiles,
+               m_missingGenerators, m_missingEffects, m_generatorCatalogue, m_effectCatalogue};
     for (QListWidget* listing : {m_generatorFiles, m_effectFiles}) {
         listing->setSelectionMode(QAbstractItemView::SingleSelection);
     }
@@ -232,21 +234,7 @@ void MainWindow::bindModel()
     connect(&m_model, &AppModel::busy, this, &MainWindow::onBusy);
 }
 
-QListWidget* MainWindow::listWidget(List which) const
-{
-    switch (which) {
-    case List::Songs: return m_songList;
-    case List::GeneratorsUsed: return m_generatorsUsed;
-    case List::EffectsUsed: return m_effectsUsed;
-    case List::GeneratorFiles: return m_generatorFiles;
-    case List::EffectFiles: return m_effectFiles;
-    case List::MissingGenerators: return m_missingGenerators;
-    case List::MissingEffects: return m_missingEffects;
-    case List::GeneratorCatalogue: return m_generatorCatalogue;
-    case List::EffectCatalogue: break;
-    }
-    return m_effectCatalogue;
-}
+QListWidget* MainWindow::listWidget(List which) const { return m_lists[static_cast<std::size_t>(which)]; }
 
 void MainWindow::markDirty(List which)
 {

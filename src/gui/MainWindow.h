@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <array>
+
 class AboutBox;
 class CatalogueWindow;
 class QLabel;
@@ -81,4 +83,6 @@ private:
     QListWidget* m_generatorCatalogue;
     QListWidget* m_effectCatalogue;
     QLabel* m_statusLine;
+    /** The list widget of each of the model's lists, in the order of AppModel::List. */
+    std::array<QListWidget*, 9> m_lists{};
 };

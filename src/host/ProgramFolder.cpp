@@ -9,8 +9,6 @@
 
 namespace gw {
 
-namespace {
-
 QString withSeparator(const QString& folder)
 {
     QString native = QDir::toNativeSeparators(folder);
@@ -19,8 +17,6 @@ QString withSeparator(const QString& folder)
     }
     return native;
 }
-
-} // namespace
 
 QString shippedDataFolder()
 {

@@ -4,6 +4,9 @@
 
 namespace gw {
 
+/** folder with the platform's separators, ending in one. */
+QString withSeparator(const QString& folder);
+
 /**
  * The folder the program keeps its files in, with a trailing separator. A folder given on the command line wins.
  * Otherwise a portable copy uses its own folder; an installed copy, whose folder it may not write, uses the per-user

@@ -9,6 +9,7 @@
 #include "catalogue/CatalogueText.h"
 #include "catalogue/MachineMatch.h"
 #include "host/HostDiscovery.h"
+#include "host/ProgramFolder.h"
 #include "song/SongScan.h"
 #include "transfer/HttpTransfer.h"
 #include "transfer/MachineDownload.h"
@@ -52,15 +53,6 @@ const CatalogueFile& catalogueFile(Kind kind)
     static constexpr CatalogueFile effects = {"alleffects.txt", "Reading Plugvault effects list",
                                               "Completed reading alleffects.txt list. "};
     return kind == Kind::Generator ? generators : effects;
-}
-
-QString withSeparator(const QString& folder)
-{
-    QString native = QDir::toNativeSeparators(folder);
-    if (!native.endsWith(QDir::separator())) {
-        native += QDir::separator();
-    }
-    return native;
 }
 
 } // namespace
@@ -139,7 +131,7 @@ AppModel::AppModel(const Setup& setup, QObject* parent)
 {
     Q_ASSERT(m_setup.dialogs && (m_setup.hostSettings || !m_setup.fixedHostFolder.isEmpty()));
     m_programFolder =
-        withSeparator(setup.programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : setup.programFolder);
+        gw::withSeparator(setup.programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : setup.programFolder);
     m_hostFolder = m_setup.fixedHostFolder;
     m_sinceBusy.start();
 }
@@ -370,7 +362,7 @@ void AppModel::addSongsFromDialog()
     }
     int chosenCount = 0;
     if (parts.size() > 1) {
-        const QString folder = withSeparator(parts.first());
+        const QString folder = gw::withSeparator(parts.first());
         for (qsizetype i = 1; i < parts.size(); ++i) {
             addSong(folder + parts.at(i));
             ++chosenCount;
