@@ -1,4 +1,5 @@
 #include "CatalogueWriter.h"
+#include "SongWriter.h"
 #include "TestFiles.h"
 #include "TestHttpServer.h"
 #include "ZipWriter.h"
@@ -91,6 +92,7 @@ private slots:
     void download_data();
     void download();
     void compressedResponsesAreDecoded();
+    void fetchMissingThenBundle();
 
 private:
     Result run(const QStringList& arguments, const QProcessEnvironment& environment = {});
@@ -511,6 +513,53 @@ void TestCli::compressedResponsesAreDecoded()
     for (const TestHttpServer::Request& request : m_server->requests()) {
         QVERIFY2(request.head.contains("\r\nAccept-Encoding: identity"), request.head.constData());
     }
+}
+
+
+void TestCli::fetchMissingThenBundle()
+{
+    // Three machines the catalogue has (by name, by a close name, by file name), one it has not.
+    gw::test::SongWriter song;
+    song.addSimple("Kick", "Acme Kick", 1).addSimple("Pad", "Zed Pad v2", 1).addSimple("Chorus", "Glass Wide", 2);
+    song.addSimple("Ghost", "Nowhere", 2);
+    const QString songPath = m_dir->filePath(u"song.bmx"_s);
+    QVERIFY(song.writeTo(songPath.toStdString()));
+    std::vector<CatalogueMachine> effects = kEffects;
+    effects.push_back({"Glass_Wide.zip", "2006-01-01", "Glass", "Wide by Glass", "", "Effect", "1.0", ""});
+    QVERIFY(TestFiles::writeBytes(prog(u"allgenerators.txt"_s), page(kGenerators)));
+    QVERIFY(TestFiles::writeBytes(prog(u"alleffects.txt"_s), page(effects)));
+    for (const QByteArray& entry : {"Acme_Kick.zip", "Zed_Pad.zip", "Glass_Wide.zip"}) {
+        const QTemporaryDir scratch;
+        const QByteArray dll = entry == "Acme_Kick.zip" ? "Acme Kick.dll" : entry == "Zed_Pad.zip" ? "Zed Pad v2.dll"
+                                                                                                    : "Glass Wide.dll";
+        QVERIFY(gw::test::ZipWriter().add(dll, entry).writeTo(scratch.filePath(u"z.zip"_s)));
+        m_server->setReply("/machines/" + entry, reply(TestFiles::contents(scratch.filePath(u"z.zip"_s))));
+    }
+    const QStringList where{u"--host-folder"_s, host({}), u"--archive-url"_s, m_server->baseUrl()};
+    const Result fetched = run(QStringList{u"fetch-missing"_s} + where + QStringList{songPath});
+    QCOMPARE(fetched.status, 1);
+    QCOMPARE(fetched.out, u"Machine         Kind       Entry           Result\n"
+                          "Acme Kick.dll   generator  Acme_Kick.zip   installed\n"
+                          "Zed Pad v2.dll  generator  Zed_Pad.zip     installed\n"
+                          "Glass Wide.dll  effect     Glass_Wide.zip  installed\n"
+                          "Nowhere.dll     effect     -               no match\n"_s);
+    QCOMPARE(entries(host(u"gear/generators"_s)), (QStringList{u"Acme Kick.dll"_s, u"Zed Pad v2.dll"_s}));
+    QCOMPARE(entries(host(u"gear/effects"_s)), QStringList{u"Glass Wide.dll"_s});
+    const Result scanned = run({u"scan"_s, u"--host-folder"_s, host({}), songPath});
+    QCOMPARE(scanned.status, 1);
+    QVERIFY2(scanned.out.endsWith(u"Missing Generators\nMissing Effects\n  Nowhere.dll\n"_s), qPrintable(scanned.out));
+
+    // The song with its machines, into a fresh host: only the machine this host lacks is still missing.
+    const QString bundle = m_dir->filePath(u"shared.zip"_s);
+    const Result bundled = run({u"bundle"_s, u"--host-folder"_s, host({}), u"-o"_s, bundle, songPath});
+    QCOMPARE(bundled.status, 1);
+    QVERIFY(bundled.out.contains(u"effect Nowhere.dll: missing\n"_s));
+    QVERIFY(QDir(m_dir->path()).mkpath(u"fresh"_s));
+    const Result installed = run({u"install-bundle"_s, u"--host-folder"_s, m_dir->filePath(u"fresh"_s), u"--songs-to"_s,
+                                  m_dir->filePath(u"fresh/songs"_s), bundle});
+    QCOMPARE(installed.status, 0);
+    const Result again = run({u"scan"_s, u"--host-folder"_s, m_dir->filePath(u"fresh"_s), m_dir->filePath(u"fresh/songs"_s)});
+    QVERIFY2(again.out.endsWith(u"Missing Generators\nMissing Effects\n  Nowhere.dll\n"_s), qPrintable(again.out));
 }
 
 QTEST_GUILESS_MAIN(TestCli)
