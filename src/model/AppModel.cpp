@@ -19,6 +19,7 @@
 #include "unzip/ZipExtractor.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -905,6 +906,10 @@ QList<FetchResult> AppModel::fetchAllMissing()
     QList<FetchResult> results;
     QHash<QString, QString> fetched; // kind and entry → result, so an entry shared by two machines is fetched once
     const QList<MissingMatch> matches = matchMissing();
+    // Asked for once, not once per machine; without it the moves still happen.
+    const bool anyDownload = std::any_of(matches.begin(), matches.end(),
+                                         [](const MissingMatch& match) { return !match.entry.isEmpty(); });
+    const bool canDownload = anyDownload && haveArchiveUrl();
     for (const MissingMatch& match : matches) {
         FetchResult& done = results.emplace_back();
         done.match = match;
@@ -926,6 +931,9 @@ QList<FetchResult> AppModel::fetchAllMissing()
             logStatus(QStringLiteral("The catalogue has no match for ") + match.dll);
         } else {
             const QString key = QString::number(int(match.kind)) + match.entry;
+            if (!canDownload) {
+                fetched.insert(key, QStringLiteral("failed: no machine archive address is set"));
+            }
             if (!fetched.contains(key)) {
                 fetched.insert(key, download(match.kind, match.entry) ? QStringLiteral("installed")
                                                                       : QStringLiteral("failed: ") + m_status);
