@@ -13,28 +13,26 @@ using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
-struct Read
+/** The machines a song names, as "name|kind byte|dll", and where the reader stopped. */
+struct Read : gw::SongReadListener
 {
+    void onMachine(const gw::MachineRef& m) override
+    {
+        machines << QByteArray::fromStdString(m.name + '|' + std::to_string(m.kindByte) + '|' + m.dll);
+        generators.push_back(m.isGenerator());
+    }
     gw::SongReadResult result;
-    QByteArrayList machines; // "name|kind byte|dll"
+    QByteArrayList machines;
     std::vector<bool> generators;
-    std::uint64_t end = 0; // where the reader stopped
+    std::uint64_t end = 0;
 };
 
 Read read(gw::ByteInput&& input)
 {
-    struct Collect : gw::SongReadListener
-    {
-        void onMachine(const gw::MachineRef& m) override
-        {
-            read.machines << QByteArray::fromStdString(m.name + '|' + std::to_string(m.kindByte) + '|' + m.dll);
-            read.generators.push_back(m.isGenerator());
-        }
-        Read read;
-    } collect;
-    collect.read.result = gw::readSong(input, collect);
-    collect.read.end = input.position();
-    return collect.read;
+    Read read;
+    read.result = gw::readSong(input, read);
+    read.end = input.position();
+    return read;
 }
 
 Read read(const Bytes& bytes)

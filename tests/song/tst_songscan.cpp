@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include <climits>
+#include <cstring>
 #include <functional>
 
 using gw::test::SongWriter;
@@ -14,51 +15,45 @@ using Bytes = std::vector<std::uint8_t>;
 namespace {
 
 /**
- * Every call in order as "kind: text", so one comparison checks texts and their interleaving; or, for the many scans
- * of a sweep, only the messages and machines.
+ * Every call in order as "kind: text", so one comparison checks texts and their interleaving; and by kind. A quiet
+ * sink, for the many scans of a sweep, keeps only the messages and machines.
  */
 class RecordingSink : public gw::ScanSink
 {
 public:
-    explicit RecordingSink(bool everything = true)
-        : m_everything(everything)
+    void setStatus(const std::string& text, bool) override { add("status: ", text); }
+    void startLog(const std::string& line) override { add("start: ", line); }
+    void log(const std::string& line) override { logLines << add("log: ", line); }
+    void showMessage(const std::string& text) override
     {
+        messages << QString::fromStdString(text);
+        events << "message: " + messages.last();
     }
-    void setStatus(const std::string& text, bool) override { add("status: ", text, m_everything); }
-    void startLog(const std::string& line) override { add("start: ", line, m_everything); }
-    void log(const std::string& line) override { add("log: ", line, m_everything); }
-    void showMessage(const std::string& text) override { add("message: ", text); }
     // Latin-1 keeps the stored bytes apart from any decoding of them.
     void addUsed(const gw::MachineRef& m) override
     {
-        events << "used: " + QString::fromLatin1(m.name + "|" + std::to_string(m.kindByte) + "|" + m.dll);
+        used << QString::fromLatin1(m.name + "|" + std::to_string(m.kindByte) + "|" + m.dll);
+        events << "used: " + used.last();
     }
-    /** The events of one kind, without the kind. */
-    QStringList of(const QString& kind) const
-    {
-        QStringList texts;
-        for (const QString& event : events) {
-            if (event.startsWith(kind + ": ")) {
-                texts << event.mid(kind.size() + 2);
-            }
-        }
-        return texts;
-    }
-    QStringList events;
+    bool quiet = false;
+    QStringList events, logLines, messages, used;
 
 private:
-    void add(const char* kind, const std::string& text, bool wanted = true)
+    /** Records a status or log event unless quiet, and returns its text. */
+    QString add(const char* kind, const std::string& text)
     {
-        if (wanted) {
-            events << kind + QString::fromStdString(text);
+        if (quiet) {
+            return {};
         }
+        events << kind + QString::fromStdString(text);
+        return events.last().mid(int(std::strlen(kind)));
     }
-    bool m_everything;
 };
 
-RecordingSink scan(const std::string& path, const Bytes& bytes, std::size_t length, bool everything = true)
+RecordingSink scan(const std::string& path, const Bytes& bytes, std::size_t length, bool quiet = false)
 {
-    RecordingSink sink(everything);
+    RecordingSink sink;
+    sink.quiet = quiet;
     gw::scanSongBytes(path, std::span<const std::uint8_t>(bytes.data(), length), sink);
     return sink;
 }
@@ -206,7 +201,7 @@ status: Completed scan of  2 machines in MACH section)"));
             const RecordingSink sink = scan(path, bytes, bytes.size());
             const QString message = "File " + QString::fromStdString(path) + " " + c.message;
             // The tag in both values names the case; the message, if any, comes once and last.
-            QCOMPARE(c.tag + sink.of("message").join('\n') + " used " + QString::number(sink.of("used").size()),
+            QCOMPARE(c.tag + sink.messages.join('\n') + " used " + QString::number(sink.used.size()),
                      c.tag + (c.message.isEmpty() ? "" : message) + " used " + QString::number(c.used));
             QVERIFY(c.message.isEmpty() || sink.events.last() == "message: " + message);
         }
@@ -234,7 +229,7 @@ status: Completed scan of  2 machines in MACH section)"));
             const std::string path = native(qPrintable(folder.filePath(song))).toStdString();
             RecordingSink whole;
             gw::scanSong(path, whole);
-            const QStringList used = whole.of("used");
+            const QStringList used = whole.used;
             QVERIFY2(!machines.contains(song) || used == machines[song], qPrintable(song));
             QFile file(folder.filePath(song));
             QVERIFY(file.open(QIODevice::ReadOnly));
@@ -243,19 +238,19 @@ status: Completed scan of  2 machines in MACH section)"));
             QCOMPARE(scan(path, bytes, bytes.size()).events, whole.events);
 
             // The end of MACH from its directory entry; a song that cannot be read fails at every length.
-            const QStringList log = whole.of("log");
+            const QStringList log = whole.logLines;
             const qsizetype mach = log.indexOf("Machine Header MACH");
-            const std::size_t machEnd = whole.of("message").isEmpty()
+            const std::size_t machEnd = whole.messages.isEmpty()
                                             ? log[mach + 1].mid(7).toULong() + log[mach + 2].mid(5).toULong()
                                             : bytes.size() + 1;
             QVERIFY(machEnd <= bytes.size() + 1);
             for (std::size_t length = 0; length < bytes.size(); ++length) {
-                const RecordingSink cut = scan(path, bytes, length, false);
-                const QStringList messages = cut.of("message");
+                const RecordingSink cut = scan(path, bytes, length, true);
+                const QStringList messages = cut.messages;
                 const bool ok = length < machEnd
                                     ? messages.size() == 1 && cut.events.last() == "message: " + messages[0] &&
                                           messages[0].startsWith("File " + QString::fromStdString(path) + " ")
-                                    : messages.isEmpty() && cut.of("used") == used;
+                                    : messages.isEmpty() && cut.used == used;
                 QVERIFY2(ok, qPrintable(song + " cut at " + QString::number(length)));
             }
         }
