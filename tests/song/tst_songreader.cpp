@@ -7,7 +7,7 @@
 
 #include <climits>
 
-using gw::test::MachineSpec;
+using gw::test::SongMachine;
 using gw::test::SongWriter;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -40,7 +40,7 @@ Read read(const Bytes& bytes)
     return read(gw::ByteInput(std::span<const std::uint8_t>(bytes)));
 }
 
-MachineSpec machine(const std::string& name, std::uint8_t kind)
+SongMachine machine(const std::string& name, std::uint8_t kind)
 {
     return {name, name + " type", kind, name + " Dll", {}, {}, 0, {}, 0};
 }
@@ -72,7 +72,7 @@ private slots:
             {"tracks -32768", {3}, {3}, -32768, 0, 0},
         };
         for (const auto& c : cases) {
-            MachineSpec first = machine("First", 1);
+            SongMachine first = machine("First", 1);
             first.globalTypes = c.globalTypes;
             first.trackTypes = c.trackTypes;
             first.tracks = std::int16_t(c.tracks);

@@ -35,11 +35,11 @@ std::size_t stateSize(const std::vector<std::uint8_t>& types)
     return types.size() + static_cast<std::size_t>(std::count(types.begin(), types.end(), 3));
 }
 
-Bytes paraSection(const std::vector<MachineSpec>& machines)
+Bytes paraSection(const std::vector<SongMachine>& machines)
 {
     Bytes out;
     put(out, machines.size(), 4);
-    for (const MachineSpec& m : machines) {
+    for (const SongMachine& m : machines) {
         put(out, m.name);
         put(out, m.typeName);
         put(out, m.globalTypes.size(), 4);
@@ -57,7 +57,7 @@ Bytes paraSection(const std::vector<MachineSpec>& machines)
     return out;
 }
 
-Bytes machSection(const std::vector<MachineSpec>& machines)
+Bytes machSection(const std::vector<SongMachine>& machines)
 {
     Bytes out;
     put(out, machines.size(), 2);
@@ -65,7 +65,7 @@ Bytes machSection(const std::vector<MachineSpec>& machines)
     put(out, "Master");
     out.resize(31, 0);
     for (std::size_t i = 1; i < machines.size(); ++i) {
-        const MachineSpec& m = machines[i];
+        const SongMachine& m = machines[i];
         put(out, m.name);
         out.push_back(m.kind);
         put(out, m.dll);
@@ -110,7 +110,7 @@ SongWriter::SongWriter()
     machines.push_back({"Master", "Master", 0, "", {3, 3, 2}, {}, 0, {}, 0});
 }
 
-SongWriter& SongWriter::add(const MachineSpec& machine)
+SongWriter& SongWriter::add(const SongMachine& machine)
 {
     machines.push_back(machine);
     return *this;

@@ -8,7 +8,7 @@
 namespace gw::test {
 
 /** One machine as the writer stores it in PARA and MACH. */
-struct MachineSpec
+struct SongMachine
 {
     std::string name;
     std::string typeName;
@@ -30,11 +30,11 @@ class SongWriter
 public:
     SongWriter();
 
-    SongWriter& add(const MachineSpec& machine);
+    SongWriter& add(const SongMachine& machine);
     /** A generator or effect with a few parameters, data, attributes and tracks. */
     SongWriter& addSimple(const std::string& name, const std::string& dll, std::uint8_t kind);
 
-    std::vector<MachineSpec> machines;
+    std::vector<SongMachine> machines;
     bool withPara = true;
     bool machBeforePara = false;
     /** Sections the reader lists and ignores, written before PARA and MACH, each holding 01 02 03 04. */
