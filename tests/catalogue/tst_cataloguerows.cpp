@@ -1,54 +1,26 @@
+#include "CatalogueWriter.h"
 #include "catalogue/CatalogueRows.h"
 
-#include <QtTest>
+#include <QTest>
 
-#include <string>
-#include <vector>
+using gw::CatalogueRow;
+using gw::test::CatalogueMachine;
+using Lines = std::vector<std::string>;
 
 namespace {
 
-/** What one generated record holds, in the table's column order. */
-struct Record
-{
-    std::string date = "2003-01-02";
-    std::string developer = "Acme";
-    std::string filename = "Acme_Kick.zip";
-    std::string name = "Acme Kick";
-    std::string description = "A kick drum";
-    std::string type = "Generator";
-    std::string version = "1.1";
-    std::string status = "Stable";
-};
+const CatalogueMachine kKick = {"Acme_Kick.zip", "2003-01-02", "Acme", "Acme Kick",
+                                "A kick drum",   "Generator",  "1.1",  "Stable"};
+const CatalogueMachine kLast = {"Last.zip", "2009-09-09", "Zed", "Last", "The end", "Effect", "2.0", "Beta"};
+// Lines of a record as catalogueRecord lays it out.
+enum { DateLine = 1, DeveloperLine, DownloadLine, TypeLine, StatusLine = 6, FillerLine = 8, DescriptionLine = 12 };
 
-/** The lines of one record as a catalogue page lays it out. */
-std::vector<std::string> recordLines(const Record& r)
+Lines record(const CatalogueMachine& machine = kKick)
 {
-    return {
-        "<TR>",
-        "<TD>" + r.date + "</TD>",
-        "<TD><A HREF='developer.php?naamauthor=" + r.developer + "'>" + r.developer + "</A></TD>",
-        "<TD><A HREF='machines/download.php?get=" + r.filename + "&newid=12'>" + r.name + "</A></TD>",
-        "<TD><CENTER>" + r.type + "</CENTER></TD>",
-        "<TD><CENTER>" + r.version + "</CENTER></TD>",
-        "<TD><CENTER>" + r.status + "</CENTER></TD>",
-        "</TR>",
-        "<TR>",
-        "<TD COLSPAN=6>",
-        "<SMALL>",
-        "</SMALL>",
-        "<TD>" + r.description + "</TD>",
-        "</TR>",
-    };
+    return gw::test::catalogueRecord(machine, 12);
 }
 
-// Indexes into recordLines.
-constexpr std::size_t kDeveloperLine = 2;
-constexpr std::size_t kDownloadLine = 3;
-constexpr std::size_t kTypeLine = 4;
-constexpr std::size_t kStatusLine = 6;
-constexpr std::size_t kDescriptionLine = 12;
-
-std::string joined(const std::vector<std::string>& lines, const std::string& end = "\r\n")
+std::string page(const Lines& lines, const std::string& end = "\r\n")
 {
     std::string text;
     for (const std::string& line : lines) {
@@ -57,51 +29,34 @@ std::string joined(const std::vector<std::string>& lines, const std::string& end
     return text;
 }
 
-void append(std::vector<std::string>& lines, const std::vector<std::string>& more)
+/** Each row found, its fields joined by '|'. */
+QStringList rows(const std::string& text)
 {
-    lines.insert(lines.end(), more.begin(), more.end());
-}
-
-QStringList fields(const Record& r)
-{
-    return {QString::fromStdString(r.filename),    QString::fromStdString(r.date),
-            QString::fromStdString(r.developer),   QString::fromStdString(r.name),
-            QString::fromStdString(r.description), QString::fromStdString(r.type),
-            QString::fromStdString(r.version),     QString::fromStdString(r.status)};
-}
-
-QList<QStringList> rows(const std::string& text)
-{
-    QList<QStringList> result;
-    gw::forEachCatalogueRow(text, [&](const gw::CatalogueRow& row) {
-        QStringList row8;
+    QStringList found;
+    gw::forEachCatalogueRow(text, [&](const CatalogueRow& row) {
+        QStringList fields;
         for (const std::string& field : row.fields) {
-            row8 << QString::fromStdString(field);
+            fields << QString::fromStdString(field);
         }
-        result << row8;
+        found << fields.join('|');
     });
-    return result;
+    return found;
 }
 
-/** A page head, count records with distinct values, and a page foot. */
-std::string page(int count)
+QString fieldsOf(const CatalogueMachine& m)
 {
-    std::vector<std::string> lines{"<HTML><BODY>", "<TABLE>"};
-    for (int i = 0; i < count; ++i) {
-        Record r;
-        const std::string n = std::to_string(i);
-        r.date = "2004-02-" + n;
-        r.developer = "Dev" + n;
-        r.filename = "Machine_" + n + ".zip";
-        r.name = "Machine " + n;
-        r.description = "Description number " + n;
-        r.type = i % 2 ? "Effect" : "Generator";
-        r.version = "0." + n;
-        r.status = "S" + n;
-        append(lines, recordLines(r));
+    return QString::fromStdString(m.filename + '|' + m.date + '|' + m.developer + '|' + m.name + '|' + m.description +
+                                  '|' + m.type + '|' + m.version + '|' + m.status);
+}
+
+/** kKick's row with one field changed (emptied by default). */
+QString kick(int field = -1, const QString& value = {})
+{
+    QStringList fields = fieldsOf(kKick).split('|');
+    if (field >= 0) {
+        fields[field] = value;
     }
-    append(lines, {"</TABLE>", "</BODY></HTML>"});
-    return joined(lines);
+    return fields.join('|');
 }
 
 } // namespace
@@ -111,229 +66,98 @@ class TestCatalogueRows : public QObject
     Q_OBJECT
 
 private slots:
-    void normalRecordGivesAllFields();
-    void manyRecordsInFileOrder();
-    void markerLetterCase();
-    void downloadLinkOnDeveloperLineIsNotUsed();
-    void dateIsTheLineAboveTheDeveloperLine();
-    void filenameDecidesWhetherARowIsAdded();
-    void missingNameMarkersLeaveNameEmpty();
-    void textEndingInsideARecord_data();
-    void textEndingInsideARecord();
-    void descriptionCutByPosition();
-    void lineEnds();
-};
-
-void TestCatalogueRows::normalRecordGivesAllFields()
-{
-    const Record r;
-    std::vector<std::string> lines{"<HTML>", "<P>No machines here</P>"};
-    append(lines, recordLines(r));
-    lines.push_back("</HTML>");
-    QCOMPARE(rows(joined(lines)), (QList<QStringList>{{"Acme_Kick.zip", "2003-01-02", "Acme", "Acme Kick",
-                                                       "A kick drum", "Generator", "1.1", "Stable"}}));
-
-    QVERIFY(rows("").isEmpty());
-    QVERIFY(rows(joined({"<HTML>", "<TD><CENTER>x</CENTER>", "</HTML>"})).isEmpty());
-}
-
-void TestCatalogueRows::manyRecordsInFileOrder()
-{
-    const QList<QStringList> found = rows(page(120));
-    QCOMPARE(found.size(), 120);
-    QCOMPARE(found.first(), (QStringList{"Machine_0.zip", "2004-02-0", "Dev0", "Machine 0", "Description number 0",
-                                         "Generator", "0.0", "S0"}));
-    QCOMPARE(found.at(57), (QStringList{"Machine_57.zip", "2004-02-57", "Dev57", "Machine 57", "Description number 57",
-                                        "Effect", "0.57", "S57"}));
-    QCOMPARE(found.last().first(), QStringLiteral("Machine_119.zip"));
-    for (int i = 0; i < found.size(); ++i) {
-        QCOMPARE(found.at(i).at(0), QStringLiteral("Machine_%1.zip").arg(i));
-    }
-}
-
-void TestCatalogueRows::markerLetterCase()
-{
-    // Start markers in capitals are still found.
-    std::vector<std::string> lines = recordLines(Record{});
-    lines[kDeveloperLine] = "<TD><A HREF='DEVELOPER.PHP?NAAMAUTHOR=Acme'>Acme</A></TD>";
-    lines[kDownloadLine] = "<td><a href='MACHINES/DOWNLOAD.PHP?GET=Acme_Kick.zip&newid=12'>Acme Kick</A></td>";
-    lines[kTypeLine] = "<td><center>Generator</CENTER></td>";
-    QCOMPARE(rows(joined(lines)), (QList<QStringList>{{"Acme_Kick.zip", "2003-01-02", "Acme", "Acme Kick",
-                                                       "A kick drum", "Generator", "1.1", "Stable"}}));
-
-    // End markers count only as written: a field whose end marker differs is empty, the record still a row.
-    lines = recordLines(Record{});
-    lines[1] = "<TD>2003-01-02</td>";
-    lines[kDownloadLine] = "<A HREF='machines/download.php?get=Acme_Kick.zip&newid=12'>Acme Kick</a>";
-    lines[kTypeLine] = "<TD><CENTER>Generator</center></TD>";
-    lines[kStatusLine] = "<TD><CENTER>Stable</Center></TD>";
-    QCOMPARE(rows(joined(lines)),
-             (QList<QStringList>{{"Acme_Kick.zip", "", "Acme", "", "A kick drum", "", "1.1", ""}}));
-
-    // "&newid=" too: in capitals the link has no identifier, so there is no row.
-    lines = recordLines(Record{});
-    lines[kDownloadLine] = "<A HREF='machines/download.php?get=Acme_Kick.zip&NEWID=12'>Acme Kick</A>";
-    QVERIFY(rows(joined(lines)).isEmpty());
-}
-
-void TestCatalogueRows::downloadLinkOnDeveloperLineIsNotUsed()
-{
-    std::vector<std::string> lines = recordLines(Record{});
-    lines[kDeveloperLine] = "<A HREF='developer.php?naamauthor=Acme'>Acme</A>"
-                            "<A HREF='machines/download.php?get=Wrong.zip&newid=3'>Wrong</A>";
-    QCOMPARE(rows(joined(lines)), (QList<QStringList>{{"Acme_Kick.zip", "2003-01-02", "Acme", "Acme Kick",
-                                                       "A kick drum", "Generator", "1.1", "Stable"}}));
-}
-
-void TestCatalogueRows::dateIsTheLineAboveTheDeveloperLine()
-{
-    // Whatever the line above holds, from its first '>' to "</TD>".
-    std::vector<std::string> lines = recordLines(Record{});
-    lines[1] = "<TD NOWRAP>2003-01-02</TD><TD>x</TD>";
-    QCOMPARE(rows(joined(lines)).value(0).value(1), QStringLiteral("2003-01-02"));
-    lines[1] = "<TD>Not a date</TD>";
-    QCOMPARE(rows(joined(lines)).value(0).value(1), QStringLiteral("Not a date"));
-    lines[1] = "2003-01-02";
-    QCOMPARE(rows(joined(lines)).value(0).value(1), QString());
-    lines[1] = "<TD>2003-01-02";
-    QCOMPARE(rows(joined(lines)).value(0).value(1), QString());
-
-    // A developer line on the first line has nothing above it.
-    lines.erase(lines.begin(), lines.begin() + kDeveloperLine);
-    QCOMPARE(rows(joined(lines)).value(0).value(1), QString());
-
-    // A record right after the previous one's description line takes that line.
-    Record second;
-    second.filename = "Second.zip";
-    lines = recordLines(Record{});
-    lines.pop_back(); // the description line is now the last one
-    std::vector<std::string> next = recordLines(second);
-    append(lines, {next.begin() + kDeveloperLine, next.end()});
-    const QList<QStringList> found = rows(joined(lines));
-    QCOMPARE(found.size(), 2);
-    QCOMPARE(found.at(1).at(0), QStringLiteral("Second.zip"));
-    QCOMPARE(found.at(1).at(1), QStringLiteral("A kick drum"));
-}
-
-void TestCatalogueRows::filenameDecidesWhetherARowIsAdded()
-{
-    Record first;
-    first.filename = "First.zip";
-    Record empty;
-    empty.filename = "";
-    Record last;
-    last.filename = "Last.zip";
-    std::vector<std::string> lines = recordLines(first);
-    append(lines, recordLines(empty));
-    std::vector<std::string> noNewId = recordLines(last);
-    noNewId[kDownloadLine] = "<A HREF='machines/download.php?get=NoId.zip'>No id</A>";
-    append(lines, noNewId);
-    append(lines, recordLines(last));
-
-    const QList<QStringList> found = rows(joined(lines));
-    QCOMPARE(found.size(), 2);
-    QCOMPARE(found.at(0).at(0), QStringLiteral("First.zip"));
-    QCOMPARE(found.at(1).at(0), QStringLiteral("Last.zip"));
-    // Records without a row still use up their own lines: the last one keeps its own fields.
-    QCOMPARE(found.at(1), fields(last));
-}
-
-void TestCatalogueRows::missingNameMarkersLeaveNameEmpty()
-{
-    const std::string links[] = {
-        "<A HREF='machines/download.php?get=Acme_Kick.zip&newid=12>Acme Kick</A>",
-        "<A HREF='machines/download.php?get=Acme_Kick.zip&newid=12'>Acme Kick",
-        // The name's end must follow its start.
-        "</A><A HREF='machines/download.php?get=Acme_Kick.zip&newid=12'>Acme Kick",
-    };
-    for (const std::string& link : links) {
-        std::vector<std::string> lines = recordLines(Record{});
-        lines[kDownloadLine] = link;
-        QCOMPARE(rows(joined(lines)), (QList<QStringList>{{"Acme_Kick.zip", "2003-01-02", "Acme", "", "A kick drum",
-                                                           "Generator", "1.1", "Stable"}}));
-    }
-}
-
-void TestCatalogueRows::textEndingInsideARecord_data()
-{
-    QTest::addColumn<int>("lineCount");
-    QTest::addColumn<QStringList>("expected"); // empty: no row
-
-    const QStringList none;
-    QTest::newRow("developer line only") << int(kDeveloperLine + 1) << none;
-    QTest::newRow("download line") << int(kDownloadLine + 1)
-                                   << QStringList{"Acme_Kick.zip", "2003-01-02", "Acme", "Acme Kick", "", "", "", ""};
-    QTest::newRow("type cell") << int(kTypeLine + 1)
-                               << QStringList{"Acme_Kick.zip", "2003-01-02", "Acme", "Acme Kick", "",
-                                              "Generator",     "",           ""};
-    QTest::newRow("status cell") << int(kStatusLine + 1)
-                                 << QStringList{"Acme_Kick.zip", "2003-01-02", "Acme",  "Acme Kick", "",
-                                                "Generator",     "1.1",        "Stable"};
-    QTest::newRow("five lines after status")
-        << int(kDescriptionLine)
-        << QStringList{"Acme_Kick.zip", "2003-01-02", "Acme", "Acme Kick", "", "Generator", "1.1", "Stable"};
-    QTest::newRow("description, no line end") << -1 << QStringList{"Acme_Kick.zip", "2003-01-02", "Acme", "Acme Kick",
-                                                                   "A kick drum",   "Generator",  "1.1",  "Stable"};
-}
-
-void TestCatalogueRows::textEndingInsideARecord()
-{
-    QFETCH(int, lineCount);
-    QFETCH(QStringList, expected);
-    std::vector<std::string> lines = recordLines(Record{});
-    std::string text;
-    if (lineCount < 0) {
-        lines.resize(kDescriptionLine + 1);
-        text = joined(lines);
-        text.resize(text.size() - 2);
-    } else {
-        lines.resize(static_cast<std::size_t>(lineCount));
-        text = joined(lines);
-    }
-    const QList<QStringList> found = rows(text);
-    QCOMPARE(found, expected.isEmpty() ? QList<QStringList>{} : QList<QStringList>{expected});
-}
-
-void TestCatalogueRows::descriptionCutByPosition()
-{
-    const struct
+    void pageInFileOrder()
     {
-        std::string line;
-        QString description;
-    } cases[] = {
-        {"<TD></TD>", ""},   // 9 characters
-        {"<TD>x</TD>", "x"}, // 10
-        {"12345678", ""},    // 8: too short, and no failure
-        {"", ""},
-        {"<td>Lower</td>", "Lower"}, // cut by position, not by marker
-        {"<TD>  padded  </TD>", "  padded  "},
-    };
-    for (const auto& c : cases) {
-        std::vector<std::string> lines = recordLines(Record{});
-        lines[kDescriptionLine] = c.line;
-        const QList<QStringList> found = rows(joined(lines));
-        QCOMPARE(found.size(), 1);
-        QCOMPARE(found.first().at(4), c.description);
+        // Names with blanks and escapes, as the archive's uploads have them.
+        const std::vector<CatalogueMachine> machines = gw::test::fictionalMachines(120, true);
+        QStringList expected;
+        for (const CatalogueMachine& m : machines) {
+            expected << fieldsOf(m);
+        }
+        QCOMPARE(rows(gw::test::catalogueText(machines)), expected);
     }
-}
 
-void TestCatalogueRows::lineEnds()
-{
-    const QList<QStringList> one{fields(Record{})};
-    // A lone CR ends a line as CR LF does.
-    QCOMPARE(rows(joined(recordLines(Record{}), "\r")), one);
+    void changedLine()
+    {
+        const struct
+        {
+            int line;
+            const char* text;
+            QString row; // null: no row
+        } cases[] = {
+            // Start markers match in any letter case, end markers only as written.
+            {DeveloperLine, "<A HREF='DEVELOPER.PHP?NAAMAUTHOR=Acme'>Acme</A>", kick()},
+            {DownloadLine, "<a href='MACHINES/DOWNLOAD.PHP?GET=Acme_Kick.zip&newid=1'>Acme Kick</A>", kick()},
+            {TypeLine, "<td><center>Generator</CENTER></td>", kick()},
+            {StatusLine, "<TD><CENTER>Stable</Center></TD>", kick(CatalogueRow::Status)},
+            {DateLine, "<TD>2003-01-02</td>", kick(CatalogueRow::Date)},
+            {DownloadLine, "<A HREF='machines/download.php?get=Acme_Kick.zip&NEWID=1'>x</A>", QString()},
+            // The date is the line above the developer link, from its first '>' to the first "</TD>".
+            {DateLine, "<TD NOWRAP><B>2003-01-02</TD><TD>x</TD>", kick(CatalogueRow::Date, "<B>2003-01-02")},
+            {DateLine, "2003-01-02", kick(CatalogueRow::Date)},
+            // The download link is searched from the line after the developer link.
+            {DeveloperLine,
+             "<A HREF='developer.php?naamauthor=Acme'>Acme</A><A HREF='machines/download.php?get=W&newid=3'>W</A>",
+             kick()},
+            // The name runs from "'>" after the identifier to "</A>" after that.
+            {DownloadLine, "<A HREF='machines/download.php?get=Acme_Kick.zip&newid=12>Acme Kick</A>",
+             kick(CatalogueRow::Name)},
+            {DownloadLine, "</A><A HREF='machines/download.php?get=Acme_Kick.zip&newid=12'>Acme Kick",
+             kick(CatalogueRow::Name)},
+            // The description is cut by position: four characters off the front, five off the back.
+            {DescriptionLine, "<td>Lower</td>", kick(CatalogueRow::Description, "Lower")},
+            {DescriptionLine, "<TD></TD>", kick(CatalogueRow::Description)},
+            {DescriptionLine, "12345678", kick(CatalogueRow::Description)},
+            // A line feed alone is an ordinary character: a filler line holding one is still one line.
+            {FillerLine, "<TR>\n<TD>", kick()},
+            {DescriptionLine, "<TD>two\nlines</TD>", kick(CatalogueRow::Description, "two\nlines")},
+        };
+        for (const auto& c : cases) {
+            Lines lines = record();
+            lines[std::size_t(c.line)] = c.text;
+            QCOMPARE(rows(page(lines)), c.row.isNull() ? QStringList() : QStringList{c.row});
+        }
+    }
 
-    // A lone LF is part of its line: a record in LF lines is one long line, and holds no row.
-    QVERIFY(rows(joined(recordLines(Record{}), "\n")).isEmpty());
+    void recordBoundaries()
+    {
+        // Records without a download identifier give no row but use up their own lines.
+        CatalogueMachine empty = kKick;
+        empty.filename.clear();
+        Lines noNewId = record();
+        noNewId[DownloadLine] = "<A HREF='machines/download.php?get=NoId.zip'>No id</A>";
+        Lines lines = record();
+        for (const Lines& more : {record(empty), noNewId, record(kLast)}) {
+            lines.insert(lines.end(), more.begin(), more.end());
+        }
+        QCOMPARE(rows(page(lines)), (QStringList{kick(), fieldsOf(kLast)}));
 
-    // A filler line holding an LF counts once towards the six lines to the description.
-    std::vector<std::string> lines = recordLines(Record{});
-    lines[kStatusLine + 2] = "<TR>\n<TD>";
-    QCOMPARE(rows(joined(lines)), one);
-    lines = recordLines(Record{});
-    lines[kDescriptionLine] = "<TD>two\nlines</TD>";
-    QCOMPARE(rows(joined(lines)).value(0).value(4), QStringLiteral("two\nlines"));
-}
+        // A developer link on the first line has no date; one right after a description line takes that line.
+        const Lines kickLines = record(), lastLines = record(kLast);
+        lines.assign(kickLines.begin() + DeveloperLine, kickLines.end() - 1);
+        lines.insert(lines.end(), lastLines.begin() + DeveloperLine, lastLines.end());
+        QCOMPARE(rows(page(lines)),
+                 (QStringList{kick(CatalogueRow::Date), fieldsOf(kLast).replace(kLast.date.c_str(), "A kick drum")}));
+
+        // A lone CR ends a line as CR LF does; LF alone does not, so a record in LF lines is one line and no row.
+        QCOMPARE(rows(page(record(), "\r")), QStringList{kick()});
+        QCOMPARE(rows(page(record(), "\n")), QStringList());
+    }
+
+    void textEndingInsideARecord()
+    {
+        Lines lines = record();
+        lines[DescriptionLine - 1] = "<TD>Not the description</TD>";
+        const auto upTo = [&](int count) { return page(Lines(lines.begin(), lines.begin() + count)); };
+        QCOMPARE(rows(upTo(DeveloperLine + 1)), QStringList());
+        QCOMPARE(rows(upTo(DownloadLine + 1)), QStringList{"Acme_Kick.zip|2003-01-02|Acme|Acme Kick||||"});
+        // Five of the six lines to the description (the fifth is no description), then the description line without
+        // its line end.
+        QCOMPARE(rows(upTo(DescriptionLine)), QStringList{kick(CatalogueRow::Description)});
+        const std::string text = upTo(DescriptionLine + 1);
+        QCOMPARE(rows(text.substr(0, text.size() - 2)), QStringList{kick()});
+    }
+};
 
 QTEST_GUILESS_MAIN(TestCatalogueRows)
 #include "tst_cataloguerows.moc"

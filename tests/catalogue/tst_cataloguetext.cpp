@@ -1,119 +1,77 @@
 #include "catalogue/CatalogueText.h"
 
-#include <QtTest>
-
-#include <string>
-
-namespace {
-
-std::string bytes(const QByteArray& data) { return data.toStdString(); }
-
-QStringList linesOf(const std::string& text)
-{
-    QStringList result;
-    gw::CatalogueLines reader(text);
-    std::string_view line;
-    while (reader.next(line) && result.size() < 100) {
-        result << QString::fromStdString(std::string(line));
-    }
-    return result;
-}
-
-} // namespace
+#include <QTest>
 
 class TestCatalogueText : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void linesEndAtCarriageReturns_data();
-    void linesEndAtCarriageReturns();
-    void entryBetweenMarkers_data();
-    void entryBetweenMarkers();
-    void dosLinesFromPage_data();
-    void dosLinesFromPage();
-};
-
-void TestCatalogueText::linesEndAtCarriageReturns_data()
-{
-    QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<QStringList>("lines");
-
-    QTest::newRow("empty") << QByteArray() << QStringList();
-    QTest::newRow("lone LF stays in the next line") << QByteArray("a\r\n\nb") << QStringList{"a", "\nb"};
-    QTest::newRow("last line without CR") << QByteArray("a\r\nlast") << QStringList{"a", "last"};
-    QTest::newRow("ends in CRLF: no empty line after") << QByteArray("a\r\nb\r\n") << QStringList{"a", "b"};
-    QTest::newRow("CR alone ends a line") << QByteArray("a\rb\r") << QStringList{"a", "b"};
-    QTest::newRow("empty lines kept") << QByteArray("\r\n\r\nx") << QStringList{"", "", "x"};
-    QTest::newRow("CR CR LF") << QByteArray("a\r\r\nb") << QStringList{"a", "", "b"};
-    QTest::newRow("LF only is one line") << QByteArray("a\nb\n") << QStringList{"a\nb\n"};
-}
-
-void TestCatalogueText::linesEndAtCarriageReturns()
-{
-    QFETCH(QByteArray, text);
-    QFETCH(QStringList, lines);
-    QCOMPARE(linesOf(bytes(text)), lines);
-}
-
-void TestCatalogueText::entryBetweenMarkers_data()
-{
-    QTest::addColumn<QByteArray>("line");
-    QTest::addColumn<bool>("present");
-    QTest::addColumn<QByteArray>("entry");
-
-    QTest::newRow("plain") << QByteArray("<a href=\"machines/download.php?get=Jeskola Bass.dll&newid=12\">")
-                           << true << QByteArray("Jeskola Bass.dll");
-    QTest::newRow("get marker in other case")
-        << QByteArray("href=\"MACHINES/Download.PHP?GET=Kick.dll&newid=3\"") << true << QByteArray("Kick.dll");
-    QTest::newRow("upper-case newid does not end it")
-        << QByteArray("machines/download.php?get=A&NEWID=1&newid=2") << true << QByteArray("A&NEWID=1");
-    QTest::newRow("only upper-case newid") << QByteArray("machines/download.php?get=A&NEWID=1") << false
-                                           << QByteArray();
-    QTest::newRow("first get marker only")
-        << QByteArray("machines/download.php?get=One&newid=1 machines/download.php?get=Two&newid=2") << true
-        << QByteArray("One");
-    QTest::newRow("empty entry") << QByteArray("x machines/download.php?get=&newid=5") << true << QByteArray("");
-    QTest::newRow("no newid after the marker")
-        << QByteArray("&newid=0 machines/download.php?get=Orphan.dll") << false << QByteArray();
-    QTest::newRow("verbatim") << QByteArray("machines/download.php?get=My%20Synth&amp;Co.dll&newid=9") << true
-                              << QByteArray("My%20Synth&amp;Co.dll");
-    QTest::newRow("no marker") << QByteArray("<td>download.php?get=x&newid=1</td>") << false << QByteArray();
-    QTest::newRow("marker cut short") << QByteArray("machines/download.php?ge") << false << QByteArray();
-}
-
-void TestCatalogueText::entryBetweenMarkers()
-{
-    QFETCH(QByteArray, line);
-    QFETCH(bool, present);
-    QFETCH(QByteArray, entry);
-    const std::string text = bytes(line);
-    const std::optional<std::string_view> found = gw::catalogueEntry(text);
-    QCOMPARE(found.has_value(), present);
-    if (found) {
-        QCOMPARE(QByteArray::fromStdString(std::string(*found)), entry);
+    void linesEndAtCarriageReturns()
+    {
+        // A line feed right after a carriage return belongs to that line end; anywhere else it is a character.
+        const std::pair<std::string, QStringList> cases[] = {
+            {"", {}},
+            {"a\r\n\nb", {"a", "\nb"}},
+            {"a\r\nlast", {"a", "last"}},
+            {"a\r\nb\r\n", {"a", "b"}},
+            {"a\rb\r", {"a", "b"}},
+            {"a\r\r\n\r\nb", {"a", "", "", "b"}},
+        };
+        for (const auto& [text, expected] : cases) {
+            gw::CatalogueLines reader(text);
+            QStringList lines;
+            for (std::string_view line; lines.size() < 10 && reader.next(line);) {
+                lines << QString::fromStdString(std::string(line));
+            }
+            QCOMPARE(lines, expected);
+            QVERIFY(reader.atEnd());
+        }
     }
-}
 
-void TestCatalogueText::dosLinesFromPage_data()
-{
-    QTest::addColumn<QByteArray>("page");
-    QTest::addColumn<QByteArray>("lines");
+    void entryBetweenMarkers()
+    {
+        // The get marker in any letter case, "&newid=" only as written; the entry verbatim, even when empty.
+        const std::pair<std::string, const char*> cases[] = {
+            {"<a href=\"MACHINES/Download.PHP?GET=My%20Synth&amp;Co.dll&newid=12\">", "My%20Synth&amp;Co.dll"},
+            {"machines/download.php?get=A&NEWID=1&newid=2", "A&NEWID=1"},
+            {"machines/download.php?get=One&newid=1 machines/download.php?get=Two&newid=2", "One"},
+            {"x machines/download.php?get=&newid=5", ""},
+            {"machines/download.php?get=A&NEWID=1", nullptr},
+            {"&newid=0 machines/download.php?get=Orphan.dll", nullptr},
+            {"<td>download.php?get=x&newid=1</td>", nullptr},
+            {"machines/download.php?ge", nullptr},
+        };
+        for (const auto& [line, expected] : cases) {
+            // "none", or the entry after an equals sign, so an empty entry differs from none.
+            const std::optional<std::string_view> entry = gw::catalogueEntry(line);
+            QCOMPARE(entry ? "=" + QByteArray::fromStdString(std::string(*entry)) : QByteArray("none"),
+                     expected ? "=" + QByteArray(expected) : QByteArray("none"));
+        }
+    }
 
-    QTest::newRow("empty") << QByteArray() << QByteArray();
-    QTest::newRow("one line per LF") << QByteArray("a\nbc\n") << QByteArray("a\r\nbc\r\n");
-    QTest::newRow("empty line kept") << QByteArray("a\n\nb\n") << QByteArray("a\r\n\r\nb\r\n");
-    QTest::newRow("last line without LF") << QByteArray("a\nb") << QByteArray("a\r\nb\r\n");
-    QTest::newRow("CR before LF stays") << QByteArray("a\r\nb\r\n") << QByteArray("a\r\r\nb\r\r\n");
-    QTest::newRow("LF alone") << QByteArray("\n") << QByteArray("\r\n");
-}
+    void markerCutShortByTheEnd()
+    {
+        // Whatever lies beyond the end of the text does not complete a marker.
+        const std::string whole = "x machines/download.php?get=";
+        QCOMPARE(gw::findIgnoringCase(std::string_view(whole).substr(0, whole.size() - 1), gw::kGetMarker),
+                 std::string_view::npos);
+        QCOMPARE(gw::findIgnoringCase(whole, gw::kGetMarker), std::size_t(2));
+    }
 
-void TestCatalogueText::dosLinesFromPage()
-{
-    QFETCH(QByteArray, page);
-    QFETCH(QByteArray, lines);
-    QCOMPARE(QByteArray::fromStdString(gw::toDosLines(bytes(page))), lines);
-}
+    void dosLinesFromPage()
+    {
+        const std::pair<std::string, std::string> cases[] = {
+            {"", ""},
+            {"a\n\nbc\n", "a\r\n\r\nbc\r\n"},
+            {"a\nb", "a\r\nb\r\n"},
+            {"a\r\nb\r\n", "a\r\r\nb\r\r\n"}, // a carriage return before a line feed stays in its line
+        };
+        for (const auto& [page, lines] : cases) {
+            QCOMPARE(gw::toDosLines(page), lines);
+        }
+    }
+};
 
 QTEST_GUILESS_MAIN(TestCatalogueText)
 #include "tst_cataloguetext.moc"

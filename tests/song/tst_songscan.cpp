@@ -1,63 +1,67 @@
-#include "song/SongScan.h"
 #include "SongWriter.h"
 #include "base/Platform.h"
+#include "song/SongScan.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTest>
 
-#include <algorithm>
-#include <string>
-#include <vector>
+#include <climits>
+#include <cstring>
+#include <functional>
 
-using gw::test::setI32;
 using gw::test::SongWriter;
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
-/** Keeps every call in order as "kind: text", so one comparison checks texts and their interleaving. */
+/**
+ * Every call in order as "kind: text", so one comparison checks texts and their interleaving; and by kind. A quiet
+ * sink, for the many scans of a sweep, keeps only the messages and machines.
+ */
 class RecordingSink : public gw::ScanSink
 {
 public:
     void setStatus(const std::string& text, bool) override { add("status: ", text); }
     void startLog(const std::string& line) override { add("start: ", line); }
-    void log(const std::string& line) override { add("log: ", line); }
-    void showMessage(const std::string& text) override { add("message: ", text); }
+    void log(const std::string& line) override { logLines << add("log: ", line); }
+    void showMessage(const std::string& text) override
+    {
+        messages << QString::fromStdString(text);
+        events << "message: " + messages.last();
+    }
     // Latin-1 keeps the stored bytes apart from any decoding of them.
     void addUsed(const gw::MachineRef& m) override
     {
-        events << "used: " + QString::fromLatin1(m.name + "|" + std::to_string(m.kindByte) + "|" + m.dll);
+        used << QString::fromLatin1(m.name + "|" + std::to_string(m.kindByte) + "|" + m.dll);
+        events << "used: " + used.last();
     }
-
-    /** The texts of one kind of event, without the kind. */
-    QStringList of(const QString& kind) const
-    {
-        QStringList texts;
-        for (const QString& event : events) {
-            if (event.startsWith(kind + ": ")) {
-                texts << event.mid(kind.size() + 2);
-            }
-        }
-        return texts;
-    }
-
-    QStringList events;
+    bool quiet = false;
+    QStringList events, logLines, messages, used;
 
 private:
-    void add(const char* kind, const std::string& text) { events << kind + QString::fromStdString(text); }
+    /** Records a status or log event unless quiet, and returns its text. */
+    QString add(const char* kind, const std::string& text)
+    {
+        if (quiet) {
+            return {};
+        }
+        events << kind + QString::fromStdString(text);
+        return events.last().mid(int(std::strlen(kind)));
+    }
 };
 
-/** A path with the platform's separators in place of '/'. */
-std::string native(std::string path)
+RecordingSink scan(const std::string& path, const Bytes& bytes, std::size_t length, bool quiet = false)
 {
-    std::replace(path.begin(), path.end(), '/', gw::platform::pathSeparator());
-    return path;
+    RecordingSink sink;
+    sink.quiet = quiet;
+    gw::scanSongBytes(path, std::span<const std::uint8_t>(bytes.data(), length), sink);
+    return sink;
 }
 
-gw::ScanOutcome scan(const std::string& path, const Bytes& bytes, RecordingSink& sink)
+/** Text with the platform's separator in place of '/'. */
+QString native(const char* text)
 {
-    return gw::scanSongBytes(path, std::span<const std::uint8_t>(bytes), sink);
+    return QString(text).replace('/', QChar::fromLatin1(gw::platform::pathSeparator()));
 }
 
 } // namespace
@@ -67,235 +71,191 @@ class TestSongScan : public QObject
     Q_OBJECT
 
 private slots:
-    void traceOfASmallSong();
-    void formatFailures_data();
-    void formatFailures();
-    void damagedSongs_data();
-    void damagedSongs();
-    void noPath();
-    void pathTail_data();
-    void pathTail();
-    void everyRealSongCutAtEveryByte();
-};
+    void traces()
+    {
+        // The texts are the user's, byte for byte. PARA's first machine is the master; MACH starts with the second.
+        SongWriter writer;
+        writer.otherSections.clear();
+        writer.add({"Eff\xe9", "Eff type", 7, "Eff Dll", {}, {}, 0, {}, 0});
+        const std::string path = native("/songs/small.bmx").toStdString();
+        // The log shows the name decoded from Windows-1252; "used" shows the stored byte E9 read as Latin-1.
+        QCOMPARE(scan(path, writer.build(), writer.build().size()).events.join('\n'),
+                 native(R"(status: Scanning bmx for machines used
+start: Scanning /songs/small.bmx
+log: /small.bmx
+log: BuzzHeader Buzz
+log: Number of sections  2
+log: Header PARA
+log: Offset  32
+log: Size  135
+log: Header MACH
+log: Offset  167
+log: Size  61
+log: ParameterHeader PARA
+log: Offset  32
+log: Size  135
+log: Machine Header MACH
+log: Offset  167
+log: Size  61
+log: Number of machines  2
+log: ****Scanning PARA Section****
+status: Scanning PARA section for 1 of  2 machines
+log: Machine Name Master
+log: Machine Type Master
+status: Scanning PARA section for 2 of  2 machines
+log: Machine Name Effé
+log: Machine Type Eff type
+status: Completed scan of  2 machines in PARA section
+log: ****Scanning MACH Section****
+status: Scanning MACH section for machine  2 of  2 machines
+log: Machine name is Effé
+log: Machine ID  7
+log: Machine DLL name Eff Dll
+used: Effé|7|Eff Dll
+status: Completed scan of  2 machines in MACH section)"));
 
-void TestSongScan::traceOfASmallSong()
-{
-    SongWriter writer;
-    writer.add({"Gen", "Gen type", 1, "Gen Dll", {}, {}, 0, {}, 0});
-    writer.add({"Eff\xe9", "Eff type", 2, "Eff Dll", {}, {}, 0, {}, 0});
-    writer.add({"Gen", "Gen type", 7, "Gen Dll", {}, {}, 0, {}, 0}); // a repeat is still reported
-    // Sizes: BVER 4; PARA: count 4, master 7 + 7 + 8 + three parameters of 29, then name + type + 8 for each other
-    // machine (21, 22, 21); MACH: 31, then name + kind 1 + DLL + 8 + data size 4 + two counts 4 (29, 30, 29).
-    RecordingSink sink;
-    const std::string path = native("/songs/small.bmx");
-    const gw::ScanOutcome outcome = scan(path, writer.build(), sink);
-    QVERIFY(outcome.ok());
+        // A song from before the PARA section: the log up to the failure, then the message.
+        writer.withPara = false;
+        QCOMPARE(
+            scan(path, writer.build(), writer.build().size()).events.mid(3),
+            (QStringList{"log: BuzzHeader Buzz", "log: Number of sections  1", "log: Header MACH", "log: Offset  20",
+                         "log: Size  61", "log: ParameterHeader     ", "log: ParameterHeader not found    ",
+                         native("message: File /songs/small.bmx does not contain PARA section, which is required "
+                                "by this program.  Probably created with Buzz version <1.2")}));
 
-    const QString e = QString(QChar(0xE9));
-    const QStringList expected = {
-        "status: Scanning bmx for machines used",
-        "start: Scanning " + QString::fromStdString(path),
-        "log: " + QString::fromStdString(native("/small.bmx")),
-        "log: BuzzHeader Buzz",
-        "log: Number of sections  3",
-        "log: Header BVER", "log: Offset  44", "log: Size  4",
-        "log: Header PARA", "log: Offset  48", "log: Size  177",
-        "log: Header MACH", "log: Offset  225", "log: Size  119",
-        "log: ParameterHeader PARA", "log: Offset  48", "log: Size  177",
-        "log: Machine Header MACH", "log: Offset  225", "log: Size  119",
-        "log: Number of machines  4",
-        "log: ****Scanning PARA Section****",
-        "status: Scanning PARA section for 1 of  4 machines",
-        "log: Machine Name Master", "log: Machine Type Master",
-        "status: Scanning PARA section for 2 of  4 machines",
-        "log: Machine Name Gen", "log: Machine Type Gen type",
-        "status: Scanning PARA section for 3 of  4 machines",
-        "log: Machine Name Eff" + e, "log: Machine Type Eff type",
-        "status: Scanning PARA section for 4 of  4 machines",
-        "log: Machine Name Gen", "log: Machine Type Gen type",
-        "status: Completed scan of  4 machines in PARA section",
-        "log: ****Scanning MACH Section****",
-        "status: Scanning MACH section for machine  2 of  4 machines",
-        "log: Machine name is Gen", "log: Machine ID  1", "log: Machine DLL name Gen Dll",
-        "used: Gen|1|Gen Dll",
-        "status: Scanning MACH section for machine  3 of  4 machines",
-        "log: Machine name is Eff" + e, "log: Machine ID  2", "log: Machine DLL name Eff Dll",
-        "used: Eff" + e + "|2|Eff Dll", // the byte E9 as stored, not its UTF-8
-        "status: Scanning MACH section for machine  4 of  4 machines",
-        "log: Machine name is Gen", "log: Machine ID  7", "log: Machine DLL name Gen Dll",
-        "used: Gen|7|Gen Dll",
-        "status: Completed scan of  4 machines in MACH section",
-    };
-    QCOMPARE(sink.events, expected);
-}
-
-void TestSongScan::formatFailures_data()
-{
-    QTest::addColumn<QByteArray>("change");
-    QTest::addColumn<QStringList>("logTail"); // the last lines of the log
-    QTest::addColumn<QString>("message");     // %1: the path
-
-    QTest::newRow("lower case magic") << QByteArray("magic") << QStringList{"/bad.bmx", "BuzzHeader buzz"}
-                                      << "File %1 is missing Buzz header.  Probably not a buzz file.";
-    QTest::newRow("33 sections") << QByteArray("sections") << QStringList{"BuzzHeader Buzz", "Number of sections  33"}
-                                 << "File %1 number of sections exceeds maximum. Probably not a buzz file.";
-    // One section: MACH at 8 + 12, holding 31 + "Gen" 4 + kind 1 + "Gen Dll" 8 + 8 + data size 4 + two counts 4.
-    QTest::newRow("no PARA") << QByteArray("para")
-                             << QStringList{"Number of sections  1", "Header MACH", "Offset  20", "Size  60",
-                                            "ParameterHeader     ", "ParameterHeader not found    "}
-                             << "File %1 does not contain PARA section, which is required by this program.  "
-                                "Probably created with Buzz version <1.2";
-}
-
-void TestSongScan::formatFailures()
-{
-    QFETCH(QByteArray, change);
-    QFETCH(QStringList, logTail);
-    QFETCH(QString, message);
-
-    SongWriter writer;
-    writer.add({"Gen", "Gen", 1, "Gen Dll", {}, {}, 0, {}, 0});
-    writer.otherSections.clear();
-    writer.withPara = change != "para";
-    Bytes bytes = writer.build();
-    if (change == "magic") {
-        bytes[0] = 'b';
-    } else if (change == "sections") {
-        setI32(bytes, 4, 33);
+        RecordingSink none;
+        QCOMPARE(gw::scanSong("", none).message, "No file selected from bmx list");
+        QCOMPARE(none.events.join('\n'), "status: Scanning bmx for machines used\nmessage: No file selected from bmx "
+                                         "list\nstatus: No file selected from bmx list");
+        RecordingSink gone;
+        gw::scanSong(native(GW_TEST_DATA "/no such song.bmx").toStdString(), gone);
+        QCOMPARE(gone.events.mid(1).join('\n'),
+                 native("start: Scanning " GW_TEST_DATA
+                        "/no such song.bmx\nlog: /no such song.bmx\nmessage: File " GW_TEST_DATA
+                        "/no such song.bmx cannot be opened.  It may have been moved or deleted."));
+        QCOMPARE(gw::pathTail("x.bmx"), "x.bmx");
     }
 
-    const std::string path = native("/songs/bad.bmx");
-    RecordingSink sink;
-    const gw::ScanOutcome outcome = scan(path, bytes, sink);
-    const QString expected = message.arg(QString::fromStdString(path));
-    QCOMPARE(QString::fromStdString(outcome.message), expected);
-    QCOMPARE(sink.of("message"), QStringList{expected});
-    QVERIFY(sink.of("used").isEmpty());
-    // The log shows what was read up to the failure, and the message comes last.
-    const QStringList log = sink.of("start") + sink.of("log");
-    QCOMPARE(log.first(), "Scanning " + QString::fromStdString(path));
-    QCOMPARE(log.mid(log.size() - logTail.size()), logTail.replaceInStrings("/", QString::fromStdString(native("/"))));
-    QCOMPARE(sink.events.last(), "message: " + expected);
-}
-
-void TestSongScan::damagedSongs_data()
-{
-    QTest::addColumn<int>("keep"); // bytes kept; -1: all but the last; -2: all, with a huge machine count
-    QTest::newRow("cut in the directory") << 20;
-    QTest::newRow("cut in PARA") << 150;
-    QTest::newRow("cut in MACH") << -1;
-    QTest::newRow("huge machine count") << -2;
-}
-
-void TestSongScan::damagedSongs()
-{
-    QFETCH(int, keep);
-    SongWriter writer;
-    writer.addSimple("Gen", "Gen Dll", 1);
-    Bytes bytes = writer.build();
-    if (keep == -2) {
-        setI32(bytes, 48, 0x7FFFFFFF); // PARA follows the 4 bytes of BVER at 44
-    } else {
-        bytes.resize(keep == -1 ? bytes.size() - 1 : std::size_t(keep));
+    void unreadableSongs()
+    {
+        const Bytes song = SongWriter().add({"Odd", "Odd type", 1, "Odd Dll", {1}, {1}, 0, {}, 1}).build();
+        // Directory entries of BVER, PARA and MACH from offset 8; the machine's counts behind its names.
+        const std::size_t para = song[24], globals = gw::test::offsetBehind(song, "Odd type"),
+                          data = gw::test::offsetBehind(song, "Odd Dll") + 8;
+        const auto i32 = [](std::size_t at, std::int32_t value) {
+            return [=](Bytes& b) { gw::test::setI32(b, at, value); };
+        };
+        const auto i16 = [](std::size_t at, std::int16_t value) {
+            return [=](Bytes& b) { gw::test::setI16(b, at, value); };
+        };
+        const auto cutAt = [](std::size_t length) { return [=](Bytes& b) { b.resize(length); }; };
+        const QString notBuzz = "is missing Buzz header.  Probably not a buzz file.";
+        const QString noPara = "does not contain PARA section, which is required by this program.  Probably created "
+                               "with Buzz version <1.2";
+        const QString cut = "ends in the middle of its %1.  Probably a damaged buzz file.";
+        const QString claims = "claims %1 entries in its PARA section, more than the file can hold.  Probably a "
+                               "damaged buzz file.";
+        const struct
+        {
+            const char* tag;
+            std::function<void(Bytes&)> damage;
+            int used;        // machines reported before the failure
+            QString message; // after "File <path> "; empty: the song reads
+        } cases[] = {
+            {"magic in lower case", [](Bytes& b) { b[0] = 'b'; }, 0, notBuzz},
+            {"file of three bytes", cutAt(3), 0, notBuzz},
+            {"cut in the header", cutAt(6), 0, cut.arg("header")},
+            {"33 sections", i32(4, 33), 0, "number of sections exceeds maximum. Probably not a buzz file."},
+            {"cut in the directory", cutAt(20), 0, cut.arg("section directory")},
+            {"-1 sections", i32(4, -1), 0, noPara},
+            {"PARA named para", [](Bytes& b) { std::copy_n("para", 4, b.begin() + 20); }, 0, noPara},
+            {"MACH named mach", [](Bytes& b) { std::copy_n("mach", 4, b.begin() + 32); }, 0,
+             "does not contain MACH section.  Probably a damaged buzz file."},
+            {"PARA offset -1", i32(24, -1), 0, cut.arg("PARA section")},
+            // Counts are weighed against the bytes left before anything is allocated for them. The machine has one
+            // global and one track parameter.
+            {"INT_MAX machines", i32(para, INT_MAX), 0, claims.arg(INT_MAX)},
+            {"globals INT_MAX", i32(globals, INT_MAX), 0, claims.arg(qint64(INT_MAX) + 1)},
+            {"tracks INT_MAX", i32(globals + 4, INT_MAX), 0, claims.arg(qint64(INT_MAX) + 1)},
+            {"both INT_MAX, a sum beyond 32 bits",
+             [=](Bytes& b) {
+                 i32(globals, INT_MAX)(b);
+                 i32(globals + 4, INT_MAX)(b);
+             },
+             0, claims.arg(2 * qint64(INT_MAX))},
+            // The master alone: nothing is reported, though MACH holds a record.
+            {"1 machine", i32(para, 1), 0, ""},
+            {"INT_MIN machines", i32(para, INT_MIN), 0, ""},
+            // A negative offset is damage even where the master's 31 bytes bring it back into the header.
+            {"MACH offset -31", i32(36, -31), 0, cut.arg("MACH section")},
+            {"MACH offset INT_MAX", i32(36, INT_MAX), 0, cut.arg("MACH section")},
+            // Damage behind the DLL name: the machine is reported first.
+            {"data size INT_MAX", i32(data, INT_MAX), 1, cut.arg("MACH section")},
+            {"32767 attributes", i16(data + 4, 32767), 1, cut.arg("MACH section")},
+            {"32767 tracks", i16(data + 7, 32767), 1, cut.arg("MACH section")},
+        };
+        for (const auto& c : cases) {
+            Bytes bytes = song;
+            c.damage(bytes);
+            const std::string path = native("/songs/bad.bmx").toStdString();
+            const RecordingSink sink = scan(path, bytes, bytes.size());
+            const QString message = "File " + QString::fromStdString(path) + " " + c.message;
+            // The tag in both values names the case; the message, if any, comes once and last.
+            QCOMPARE(c.tag + sink.messages.join('\n') + " used " + QString::number(sink.used.size()),
+                     c.tag + (c.message.isEmpty() ? "" : message) + " used " + QString::number(c.used));
+            QVERIFY(c.message.isEmpty() || sink.events.last() == "message: " + message);
+        }
     }
-    const std::string path = native("/songs/damaged.bmx");
-    RecordingSink sink;
-    const gw::ScanOutcome outcome = scan(path, bytes, sink);
-    QVERIFY(!outcome.ok());
-    QCOMPARE(sink.of("message"), QStringList{QString::fromStdString(outcome.message)});
-    QVERIFY2(outcome.message.starts_with("File " + path + " "), outcome.message.c_str());
-}
 
-void TestSongScan::noPath()
-{
-    RecordingSink sink;
-    const gw::ScanOutcome outcome = gw::scanSong("", sink);
-    QCOMPARE(outcome.message, std::string("No file selected from bmx list"));
-    QCOMPARE(sink.of("message"), QStringList{"No file selected from bmx list"});
+    // Every real song whole, from its file and from memory, then cut at every byte: a cut before the end of MACH is
+    // reported with one message naming the file, a cut after it changes nothing.
+    void realSongs()
+    {
+        const QString d6 = "|1|MadBrain's Dynamite 6";
+        const QMap<QString, QStringList> machines = {
+            {"909.bmx", {"909 |1|Rout 909", "Exciter|2|Oomek Exciter"}},
+            {"buzz3.bmx",
+             {"ErsKick|1|ErsKick", "ErsSnare|1|ErsSnare", "ErsHihat|1|ErsHihat", "Gur\u00fa 2 |1|Arguelles Guru 2"}},
+            {"MadBrain_Dynamite6_Demo.bmx",
+             {"Dynamite6" + d6, "Dynamite62" + d6, "Filter2|2|Jeskola Filter 2", "Reverb2|2|Jeskola Reverb 2",
+              "Flanger|2|Jeskola Flanger", "Dynamite63" + d6, "Ninja|2|Jeskola NiNjA dElaY", "Dynamite64" + d6,
+              "Dynamite65" + d6, "Dynamite66" + d6, "Filter22|2|Jeskola Filter 2", "Compressor|2|Geonik's Compressor"}},
+            {"Makk_M4.bmw", {}}, // no PARA
+        };
+        const QDir folder(QStringLiteral(GW_TEST_DATA "/songs"));
+        const QStringList songs = folder.entryList({"*.bm?"}, QDir::Files);
+        QVERIFY(songs.size() >= 10 && songs.contains("Makk_M4.bmw"));
+        for (const QString& song : songs) {
+            const std::string path = native(qPrintable(folder.filePath(song))).toStdString();
+            RecordingSink whole;
+            gw::scanSong(path, whole);
+            const QStringList used = whole.used;
+            QVERIFY2(!machines.contains(song) || used == machines[song], qPrintable(song));
+            QFile file(folder.filePath(song));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QByteArray data = file.readAll();
+            const Bytes bytes(data.begin(), data.end());
+            QCOMPARE(scan(path, bytes, bytes.size()).events, whole.events);
 
-    // A file that is not there is named in its message too.
-    RecordingSink missing;
-    const std::string path = GW_TEST_DATA "/songs/no such song.bmx";
-    const gw::ScanOutcome gone = gw::scanSong(path, missing);
-    QCOMPARE(missing.of("message").size(), 1);
-    QVERIFY2(gone.message.starts_with("File " + path + " "), gone.message.c_str());
-}
-
-void TestSongScan::pathTail_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("tail");
-    QTest::newRow("deep") << "/home/me/songs/x.bmx" << "/x.bmx";
-    QTest::newRow("root") << "/x.bmx" << "/x.bmx";
-    QTest::newRow("relative") << "songs/x.bmx" << "/x.bmx";
-    QTest::newRow("no separator") << "x.bmx" << "x.bmx";
-    QTest::newRow("ends in separator") << "/songs/" << "/";
-    QTest::newRow("empty") << "" << "";
-}
-
-void TestSongScan::pathTail()
-{
-    QFETCH(QString, path);
-    QFETCH(QString, tail);
-    QCOMPARE(gw::pathTail(native(path.toStdString())), native(tail.toStdString()));
-}
-
-namespace {
-
-/** Keeps only what the sweep looks at, so a sweep of many thousand scans stays quick. */
-class OutcomeSink : public gw::ScanSink
-{
-public:
-    void setStatus(const std::string&, bool) override {}
-    void startLog(const std::string&) override {}
-    void log(const std::string&) override {}
-    void showMessage(const std::string& text) override { messages.push_back(text); }
-    void addUsed(const gw::MachineRef&) override { ++machines; }
-
-    std::vector<std::string> messages;
-    int machines = 0;
-};
-
-} // namespace
-
-void TestSongScan::everyRealSongCutAtEveryByte()
-{
-    const QDir folder(QStringLiteral(GW_TEST_DATA "/songs"));
-    const QStringList songs = folder.entryList({QStringLiteral("*.bm?")}, QDir::Files, QDir::Name);
-    QVERIFY(songs.size() >= 10);
-    for (const QString& song : songs) {
-        QFile file(folder.filePath(song));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray whole = file.readAll();
-        const std::string path = "cut " + song.toStdString();
-
-        // How far the whole song is read: a cut before that point must be reported, one after it changes nothing.
-        gw::ByteInput input(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(whole.constData()),
-                                                          static_cast<std::size_t>(whole.size())));
-        gw::SongReadListener ignore;
-        const bool wholeOk = gw::readSong(input, ignore).ok();
-        const std::uint64_t needed = wholeOk ? input.position() : 0;
-
-        for (qsizetype length = 0; length < whole.size(); ++length) {
-            OutcomeSink sink;
-            const gw::ScanOutcome outcome = gw::scanSongBytes(
-                path, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(whole.constData()),
-                                                    static_cast<std::size_t>(length)),
-                sink);
-            const QByteArray where = (song + QStringLiteral(" cut at %1").arg(length)).toUtf8();
-            if (static_cast<std::uint64_t>(length) < needed || !wholeOk) {
-                QVERIFY2(!outcome.ok(), where.constData());
-            }
-            if (!outcome.ok()) {
-                // One message, naming the file, the same the user is shown.
-                QVERIFY2(sink.messages.size() == 1 && sink.messages.front() == outcome.message, where.constData());
-                QVERIFY2(outcome.message.rfind("File " + path + " ", 0) == 0, where.constData());
-            } else {
-                QVERIFY2(sink.messages.empty(), where.constData());
+            // The end of MACH from its directory entry; a song that cannot be read fails at every length.
+            const QStringList log = whole.logLines;
+            const qsizetype mach = log.indexOf("Machine Header MACH");
+            const std::size_t machEnd = whole.messages.isEmpty()
+                                            ? log[mach + 1].mid(7).toULong() + log[mach + 2].mid(5).toULong()
+                                            : bytes.size() + 1;
+            QVERIFY(machEnd <= bytes.size() + 1);
+            for (std::size_t length = 0; length < bytes.size(); ++length) {
+                const RecordingSink cut = scan(path, bytes, length, true);
+                const QStringList messages = cut.messages;
+                const bool ok = length < machEnd
+                                    ? messages.size() == 1 && cut.events.last() == "message: " + messages[0] &&
+                                          messages[0].startsWith("File " + QString::fromStdString(path) + " ")
+                                    : messages.isEmpty() && cut.used == used;
+                QVERIFY2(ok, qPrintable(song + " cut at " + QString::number(length)));
             }
         }
     }
-}
+};
 
 QTEST_GUILESS_MAIN(TestSongScan)
 #include "tst_songscan.moc"

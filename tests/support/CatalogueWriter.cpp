@@ -2,30 +2,36 @@
 
 namespace gw::test {
 
+std::vector<std::string> catalogueRecord(const CatalogueMachine& m, int id)
+{
+    return {"<TR>",
+            "<TD>" + m.date + "</TD>",
+            "<TD><A HREF='developer.php?naamauthor=" + m.developer + "'>" + m.developer + "</A></TD>",
+            "<TD><A HREF='machines/download.php?get=" + m.filename + "&newid=" + std::to_string(id) + "'>" + m.name +
+                "</A></TD>",
+            "<TD><CENTER>" + m.type + "</CENTER></TD>",
+            "<TD><CENTER>" + m.version + "</CENTER></TD>",
+            "<TD><CENTER>" + m.status + "</CENTER></TD>",
+            "</TR>",
+            "<TR>",
+            "<TD COLSPAN=5>",
+            "</TD>",
+            "<TD>",
+            "<TD>" + m.description + "</TD>",
+            "</TR>"};
+}
+
 std::string catalogueText(const std::vector<CatalogueMachine>& machines, bool crlf)
 {
     const std::string end = crlf ? "\r\n" : "\n";
     std::string page = "<HTML><HEAD><TITLE>All machines</TITLE></HEAD>" + end + "<BODY>" + end + "<TABLE>" + end;
-    int id = 1;
+    int id = 0;
     for (const CatalogueMachine& m : machines) {
-        page += "<TR>" + end;
-        page += "<TD>" + m.date + "</TD>" + end;
-        page += "<TD><A HREF='developer.php?naamauthor=" + m.developer + "'>" + m.developer + "</A></TD>" + end;
-        page += "<TD><A HREF='machines/download.php?get=" + m.filename + "&newid=" + std::to_string(id++) + "'>" +
-                m.name + "</A></TD>" + end;
-        page += "<TD><CENTER>" + m.type + "</CENTER></TD>" + end;
-        page += "<TD><CENTER>" + m.version + "</CENTER></TD>" + end;
-        page += "<TD><CENTER>" + m.status + "</CENTER></TD>" + end;
-        page += "</TR>" + end;
-        page += "<TR>" + end;
-        page += "<TD COLSPAN=5>" + end;
-        page += "</TD>" + end;
-        page += "<TD>" + end;
-        page += "<TD>" + m.description + "</TD>" + end;
-        page += "</TR>" + end;
+        for (const std::string& line : catalogueRecord(m, ++id)) {
+            page += line + end;
+        }
     }
-    page += "</TABLE>" + end + "</BODY></HTML>" + end;
-    return page;
+    return page + "</TABLE>" + end + "</BODY></HTML>" + end;
 }
 
 std::vector<CatalogueMachine> fictionalMachines(int count, bool generators)

@@ -18,6 +18,9 @@ struct CatalogueMachine
     std::string status;
 };
 
+/** The lines of one machine's table rows as the archive lays them out, without line ends; id follows "&newid=". */
+std::vector<std::string> catalogueRecord(const CatalogueMachine& machine, int id);
+
 /**
  * Writes a catalogue page the way the archive lays it out, one HTML table row per machine spread over several
  * lines, with CR LF line ends (as the program keeps its catalogue files) or LF (as the site serves it).

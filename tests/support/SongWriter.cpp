@@ -1,99 +1,86 @@
 #include "SongWriter.h"
 
+#include <algorithm>
 #include <fstream>
 
 namespace gw::test {
 
-void putI16(std::vector<std::uint8_t>& out, std::int16_t value)
-{
-    const auto u = static_cast<std::uint16_t>(value);
-    out.push_back(static_cast<std::uint8_t>(u & 0xFF));
-    out.push_back(static_cast<std::uint8_t>(u >> 8));
-}
-
-void putI32(std::vector<std::uint8_t>& out, std::int32_t value)
-{
-    out.resize(out.size() + 4);
-    setI32(out, out.size() - 4, value);
-}
-
-void setI32(std::vector<std::uint8_t>& out, std::size_t offset, std::int32_t value)
-{
-    const auto u = static_cast<std::uint32_t>(value);
-    for (int i = 0; i < 4; ++i) {
-        out[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>((u >> (8 * i)) & 0xFF);
-    }
-}
-
-void putText(std::vector<std::uint8_t>& out, const std::string& text)
-{
-    out.insert(out.end(), text.begin(), text.end());
-    out.push_back(0);
-}
+using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
-void putParameters(std::vector<std::uint8_t>& out, const std::vector<std::uint8_t>& types)
+void set(Bytes& out, std::size_t offset, std::int64_t value, std::size_t size)
 {
-    int n = 0;
-    for (const std::uint8_t type : types) {
-        out.push_back(type);
-        putText(out, "Param " + std::to_string(++n));
-        for (int v = 0; v < 5; ++v) {
-            putI32(out, v);
-        }
+    for (std::size_t i = 0; i < size; ++i) {
+        out[offset + i] = static_cast<std::uint8_t>(static_cast<std::uint64_t>(value) >> (8 * i));
     }
 }
 
+/** Appends a little-endian number of size bytes. */
+void put(Bytes& out, std::int64_t value, std::size_t size)
+{
+    out.resize(out.size() + size);
+    set(out, out.size() - size, value, size);
+}
+
+/** Appends a text and its zero byte. */
+void put(Bytes& out, const std::string& text)
+{
+    out.insert(out.end(), text.c_str(), text.c_str() + text.size() + 1);
+}
+
+/** The bytes a machine's state takes in MACH: two for a parameter of type 3, one for any other. */
 std::size_t stateSize(const std::vector<std::uint8_t>& types)
 {
-    std::size_t size = 0;
-    for (const std::uint8_t type : types) {
-        size += type == 3 ? 2 : 1;
-    }
-    return size;
+    return types.size() + static_cast<std::size_t>(std::count(types.begin(), types.end(), 3));
 }
 
-std::vector<std::uint8_t> paraSection(const std::vector<MachineSpec>& machines)
+Bytes paraSection(const std::vector<SongMachine>& machines)
 {
-    std::vector<std::uint8_t> out;
-    putI32(out, static_cast<std::int32_t>(machines.size()));
-    for (const MachineSpec& m : machines) {
-        putText(out, m.name);
-        putText(out, m.typeName);
-        putI32(out, static_cast<std::int32_t>(m.globalTypes.size()));
-        putI32(out, static_cast<std::int32_t>(m.trackTypes.size()));
-        putParameters(out, m.globalTypes);
-        putParameters(out, m.trackTypes);
+    Bytes out;
+    put(out, machines.size(), 4);
+    for (const SongMachine& m : machines) {
+        put(out, m.name);
+        put(out, m.typeName);
+        put(out, m.globalTypes.size(), 4);
+        put(out, m.trackTypes.size(), 4);
+        for (const auto* types : {&m.globalTypes, &m.trackTypes}) {
+            for (std::size_t p = 0; p < types->size(); ++p) {
+                out.push_back((*types)[p]);
+                put(out, "Param " + std::to_string(p + 1));
+                for (int v = 0; v < 5; ++v) {
+                    put(out, v, 4);
+                }
+            }
+        }
     }
     return out;
 }
 
-std::vector<std::uint8_t> machSection(const std::vector<MachineSpec>& machines)
+Bytes machSection(const std::vector<SongMachine>& machines)
 {
-    std::vector<std::uint8_t> out;
-    putI16(out, static_cast<std::int16_t>(machines.size()));
+    Bytes out;
+    put(out, machines.size(), 2);
     // The master's record, which the reader takes as 31 bytes in all with the count before it.
-    putText(out, "Master");
+    put(out, "Master");
     out.resize(31, 0);
     for (std::size_t i = 1; i < machines.size(); ++i) {
-        const MachineSpec& m = machines[i];
-        putText(out, m.name);
+        const SongMachine& m = machines[i];
+        put(out, m.name);
         out.push_back(m.kind);
-        putText(out, m.dll);
-        putI32(out, 0x11111111);
-        putI32(out, 0x22222222);
-        putI32(out, m.dataSize);
+        put(out, m.dll);
+        put(out, 0x2222222211111111, 8);
+        put(out, m.dataSize, 4);
         for (std::int32_t d = 0; d < m.dataSize; ++d) {
             out.push_back(static_cast<std::uint8_t>(d));
         }
-        putI16(out, static_cast<std::int16_t>(m.attributes.size()));
+        put(out, m.attributes.size(), 2);
         for (const auto& [name, value] : m.attributes) {
-            putText(out, name);
-            putI32(out, value);
+            put(out, name);
+            put(out, value, 4);
         }
         out.insert(out.end(), stateSize(m.globalTypes), 0x5A);
-        putI16(out, m.tracks);
+        put(out, m.tracks, 2);
         for (std::int16_t t = 0; t < m.tracks; ++t) {
             out.insert(out.end(), stateSize(m.trackTypes), 0x6B);
         }
@@ -103,19 +90,27 @@ std::vector<std::uint8_t> machSection(const std::vector<MachineSpec>& machines)
 
 } // namespace
 
-SongWriter::SongWriter() { machines.push_back(master()); }
-
-MachineSpec SongWriter::master()
+void setI16(Bytes& out, std::size_t offset, std::int16_t value)
 {
-    MachineSpec m;
-    m.name = "Master";
-    m.typeName = "Master";
-    m.kind = 0;
-    m.globalTypes = {3, 3, 2};
-    return m;
+    set(out, offset, value, 2);
+}
+void setI32(Bytes& out, std::size_t offset, std::int32_t value)
+{
+    set(out, offset, value, 4);
 }
 
-SongWriter& SongWriter::add(const MachineSpec& machine)
+std::size_t offsetBehind(const Bytes& bytes, const std::string& text)
+{
+    const auto end = std::find_end(bytes.begin(), bytes.end(), text.c_str(), text.c_str() + text.size() + 1);
+    return static_cast<std::size_t>(end - bytes.begin()) + text.size() + 1;
+}
+
+SongWriter::SongWriter()
+{
+    machines.push_back({"Master", "Master", 0, "", {3, 3, 2}, {}, 0, {}, 0});
+}
+
+SongWriter& SongWriter::add(const SongMachine& machine)
 {
     machines.push_back(machine);
     return *this;
@@ -123,63 +118,39 @@ SongWriter& SongWriter::add(const MachineSpec& machine)
 
 SongWriter& SongWriter::addSimple(const std::string& name, const std::string& dll, std::uint8_t kind)
 {
-    MachineSpec m;
-    m.name = name;
-    m.typeName = dll;
-    m.kind = kind;
-    m.dll = dll;
-    m.globalTypes = {3, 1, 2};
-    m.trackTypes = {3, 1};
-    m.dataSize = 7;
-    m.attributes = {{"Attack", 10}, {"Release", 20}};
-    m.tracks = 2;
-    return add(m);
+    return add({name, dll, kind, dll, {3, 1, 2}, {3, 1}, 7, {{"Attack", 10}, {"Release", 20}}, 2});
 }
 
-std::vector<std::uint8_t> SongWriter::build() const
+Bytes SongWriter::build() const
 {
-    struct Section
-    {
-        std::string name;
-        std::vector<std::uint8_t> bytes;
-    };
-    std::vector<Section> sections;
+    std::vector<std::pair<std::string, Bytes>> sections;
     for (const std::string& name : otherSections) {
-        sections.push_back({name, {1, 2, 3, 4}});
+        sections.emplace_back(name, Bytes{1, 2, 3, 4});
     }
-    Section para{"PARA", paraSection(machines)};
-    Section mach{"MACH", machSection(machines)};
-    const auto addMain = [&](const Section& s, bool wanted) {
-        if (wanted) {
-            sections.push_back(s);
+    // PARA then MACH, or the other way round.
+    for (const bool para : {!machBeforePara, machBeforePara}) {
+        if (!para || withPara) {
+            sections.emplace_back(para ? "PARA" : "MACH", para ? paraSection(machines) : machSection(machines));
         }
-    };
-    if (machBeforePara) {
-        addMain(mach, withMach);
-        addMain(para, withPara);
-    } else {
-        addMain(para, withPara);
-        addMain(mach, withMach);
     }
-
-    std::vector<std::uint8_t> out = {'B', 'u', 'z', 'z'};
-    putI32(out, static_cast<std::int32_t>(sections.size()));
-    std::size_t offset = 8 + 12 * sections.size();
-    for (const Section& s : sections) {
-        out.insert(out.end(), s.name.begin(), s.name.begin() + 4);
-        putI32(out, static_cast<std::int32_t>(offset));
-        putI32(out, static_cast<std::int32_t>(s.bytes.size()));
-        offset += s.bytes.size();
+    Bytes out = {'B', 'u', 'z', 'z'};
+    put(out, sections.size(), 4);
+    std::size_t offset = out.size() + 12 * sections.size();
+    for (const auto& [name, bytes] : sections) {
+        out.insert(out.end(), name.begin(), name.begin() + 4);
+        put(out, offset, 4);
+        put(out, bytes.size(), 4);
+        offset += bytes.size();
     }
-    for (const Section& s : sections) {
-        out.insert(out.end(), s.bytes.begin(), s.bytes.end());
+    for (const auto& section : sections) {
+        out.insert(out.end(), section.second.begin(), section.second.end());
     }
     return out;
 }
 
 bool SongWriter::writeTo(const std::string& path) const
 {
-    const std::vector<std::uint8_t> bytes = build();
+    const Bytes bytes = build();
     std::ofstream file(path, std::ios::binary);
     file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(file);

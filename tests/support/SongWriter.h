@@ -8,7 +8,7 @@
 namespace gw::test {
 
 /** One machine as the writer stores it in PARA and MACH. */
-struct MachineSpec
+struct SongMachine
 {
     std::string name;
     std::string typeName;
@@ -16,7 +16,7 @@ struct MachineSpec
     std::string dll;
     std::vector<std::uint8_t> globalTypes; // one type byte per global parameter
     std::vector<std::uint8_t> trackTypes;  // one type byte per track parameter
-    std::int32_t dataSize = 0;
+    std::int32_t dataSize = 0;             // no data bytes are written when negative
     std::vector<std::pair<std::string, std::int32_t>> attributes;
     std::int16_t tracks = 0;
 };
@@ -30,27 +30,25 @@ class SongWriter
 public:
     SongWriter();
 
-    SongWriter& add(const MachineSpec& machine);
+    SongWriter& add(const SongMachine& machine);
     /** A generator or effect with a few parameters, data, attributes and tracks. */
     SongWriter& addSimple(const std::string& name, const std::string& dll, std::uint8_t kind);
 
-    std::vector<MachineSpec> machines;
+    std::vector<SongMachine> machines;
     bool withPara = true;
-    bool withMach = true;
     bool machBeforePara = false;
-    /** Sections the reader lists and ignores, written before PARA and MACH. */
+    /** Sections the reader lists and ignores, written before PARA and MACH, each holding 01 02 03 04. */
     std::vector<std::string> otherSections = {"BVER"};
 
     std::vector<std::uint8_t> build() const;
     bool writeTo(const std::string& path) const;
-
-    static MachineSpec master();
 };
 
-/** Little-endian appenders, for tests that hand-craft bytes. */
-void putI16(std::vector<std::uint8_t>& out, std::int16_t value);
-void putI32(std::vector<std::uint8_t>& out, std::int32_t value);
-void putText(std::vector<std::uint8_t>& out, const std::string& text);
+/** Little-endian numbers written over a built song, to damage it. */
+void setI16(std::vector<std::uint8_t>& out, std::size_t offset, std::int16_t value);
 void setI32(std::vector<std::uint8_t>& out, std::size_t offset, std::int32_t value);
+
+/** The offset just behind the last occurrence of text and its zero byte, where a song stores what follows a name. */
+std::size_t offsetBehind(const std::vector<std::uint8_t>& bytes, const std::string& text);
 
 } // namespace gw::test
