@@ -129,7 +129,7 @@ int runScan(const ScanOptions& options, std::ostream& out, std::ostream& err)
     }
     TerminalDialogs dialogs(err, false);
     const std::unique_ptr<AppModel> model =
-        makeModel(QStringLiteral("scan"), options.programFolder, {}, options.hostFolder, dialogs, err);
+        makeModel(QStringLiteral("scan"), options.programFolder, {}, options.hostFolder, dialogs, err, options.log);
     if (!model) {
         return ExitError;
     }

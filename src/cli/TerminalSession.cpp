@@ -19,9 +19,11 @@ UserDialogs::Answer TerminalDialogs::message(const QString& text, const QString&
 }
 
 std::unique_ptr<AppModel> makeModel(const QString& command, const QString& programFolder, const QString& archiveUrl,
-                                    const QString& hostFolder, TerminalDialogs& dialogs, std::ostream& err)
+                                    const QString& hostFolder, TerminalDialogs& dialogs, std::ostream& err,
+                                    bool keepSongLogs)
 {
     AppModel::Setup setup;
+    setup.keepSongLogs = keepSongLogs;
     setup.programFolder = programFolder;
     setup.archiveBaseUrl = archiveUrl;
     setup.dialogs = &dialogs;

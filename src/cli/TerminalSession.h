@@ -43,7 +43,8 @@ private:
  * host's settings name, whose warnings go to err. Null, after a message, when the given folder does not exist.
  */
 std::unique_ptr<AppModel> makeModel(const QString& command, const QString& programFolder, const QString& archiveUrl,
-                                    const QString& hostFolder, TerminalDialogs& dialogs, std::ostream& err);
+                                    const QString& hostFolder, TerminalDialogs& dialogs, std::ostream& err,
+                                    bool keepSongLogs = false);
 
 /** Prints the model's log to out and its status texts to err, as a terminal follows a transfer. */
 void followTransfer(AppModel& model, TerminalDialogs& dialogs, std::ostream& out, std::ostream& err);

@@ -94,13 +94,13 @@ public:
     void setStatus(const std::string& text, bool showNow) override { m_model.setStatus(fromUtf8(text), showNow); }
     void startLog(const std::string& line) override
     {
-        m_report.log = QStringList{fromUtf8(line)};
-        m_model.resetLog(m_report.log);
+        m_model.resetLog({fromUtf8(line)});
+        keep();
     }
     void log(const std::string& line) override
     {
-        m_report.log << fromUtf8(line);
-        m_model.appendLog(m_report.log.constLast());
+        m_model.appendLog(fromUtf8(line));
+        keep();
     }
     void showMessage(const std::string& text) override
     {
@@ -111,6 +111,10 @@ public:
     {
         m_report.machines.push_back(machine);
         const bool generator = machine.isGenerator();
+        // Songs use the same machines over and over: a name seen in this run is not sorted in again.
+        if (!m_model.m_usedSeen[generator ? 0 : 1].insert(machine.dll).second) {
+            return;
+        }
         bool added = false;
         (generator ? m_model.m_generatorsUsed : m_model.m_effectsUsed).insert(decoded(machine.dll), &added);
         if (added) {
@@ -120,6 +124,14 @@ public:
     void paraMachineRead() override { m_model.keepResponsive(); }
 
 private:
+    /** Thousands of songs' logs are kept only when asked for. */
+    void keep()
+    {
+        if (m_model.m_setup.keepSongLogs) {
+            m_report.log << m_model.m_log.constLast();
+        }
+    }
+
     AppModel& m_model;
     SongScanReport& m_report;
 };
@@ -422,6 +434,8 @@ void AppModel::clearUsed()
 {
     m_generatorsUsed.clear();
     m_effectsUsed.clear();
+    m_usedSeen[0].clear();
+    m_usedSeen[1].clear();
     emit listChanged(List::GeneratorsUsed);
     emit listChanged(List::EffectsUsed);
     setStatus(QStringLiteral("Cleared lists for used generators and effects"));

@@ -13,6 +13,8 @@
 #include <QStringList>
 
 #include <memory>
+#include <string>
+#include <unordered_set>
 #include <vector>
 
 class HttpTransfer;
@@ -94,6 +96,8 @@ public:
         QString fixedHostFolder;
         /** The window makes missing gear folders; the command line only reads. */
         bool createGearFolders = true;
+        /** Keep each scanned song's log in lastScan() (the command line's --log); the log itself shows the last. */
+        bool keepSongLogs = false;
     };
 
     /** The lists a view shows; listChanged names the one that changed. */
@@ -274,6 +278,8 @@ private:
     int m_currentSong = -1;
     SortedNames m_generatorsUsed;
     SortedNames m_effectsUsed;
+    /** The DLL names (as stored in songs) already in the used lists, per kind. */
+    std::unordered_set<std::string> m_usedSeen[2];
     SortedNames m_generatorFiles;
     SortedNames m_effectFiles;
     SortedNames m_missingGenerators;

@@ -29,9 +29,10 @@ ByteInput::ByteInput(std::span<const std::uint8_t> bytes)
 
 ByteInput::ByteInput(std::FILE* file)
     : m_file(file)
-    , m_buffer(kBufferSize)
     , m_size(file ? fileSize(file) : 0)
 {
+    // A song is usually a few kilobytes: a buffer no larger than the file spares thousands of scans a cleared 64 KiB.
+    m_buffer.resize(static_cast<std::size_t>(std::min<std::uint64_t>(std::max<std::uint64_t>(m_size, 1), kBufferSize)));
 }
 
 ByteInput::~ByteInput()
