@@ -52,6 +52,31 @@ double timeMs(const std::function<void()>& work)
     return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
 
+/** count made-up machines of one kind, for load and speed tests. */
+std::vector<gw::test::CatalogueMachine> manyMachines(int count, const std::string& kind)
+{
+    static const char* const developers[] = {"Acme", "Lunar", "Ember", "Glass", "Quill", "Moss", "Rook"};
+    static const char* const states[] = {"Stable", "Beta", "Alpha"};
+    std::vector<gw::test::CatalogueMachine> machines;
+    machines.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        // A scrambled number keeps the file out of name order, as real pages are.
+        const int n = (i * 7919) % (count > 0 ? count : 1);
+        const std::string developer = developers[i % 7];
+        gw::test::CatalogueMachine m;
+        m.name = developer + " " + kind + " " + std::to_string(n);
+        m.filename = developer + "_" + kind + "_" + std::to_string(n) + ".zip";
+        m.date = std::to_string(2000 + i % 12) + "-" + std::to_string(1 + i % 12) + "-" + std::to_string(1 + i % 28);
+        m.developer = developer;
+        m.description = "A " + kind + " numbered " + std::to_string(n) + " for tests";
+        m.type = kind;
+        m.version = std::to_string(1 + i % 4) + "." + std::to_string(i % 10);
+        m.status = states[i % 3];
+        machines.push_back(m);
+    }
+    return machines;
+}
+
 void report(const char* name, double value, const char* unit)
 {
     std::printf("BENCH %s %.3f %s\n", name, value, unit);
@@ -163,10 +188,10 @@ void matchMissing()
     // by a close name, the rest by nothing.
     QTemporaryDir dir;
     writeFile(dir.filePath(QStringLiteral("allgenerators.txt")),
-              gw::test::catalogueText(gw::test::manyMachines(5000, "Generator")));
+              gw::test::catalogueText(manyMachines(5000, "Generator")));
     writeFile(dir.filePath(QStringLiteral("alleffects.txt")),
-              gw::test::catalogueText(gw::test::manyMachines(5000, "Effect")));
-    const std::vector<gw::test::CatalogueMachine> generators = gw::test::manyMachines(5000, "Generator");
+              gw::test::catalogueText(manyMachines(5000, "Effect")));
+    const std::vector<gw::test::CatalogueMachine> generators = manyMachines(5000, "Generator");
     gw::test::SongWriter song;
     for (int i = 0; i < 200; ++i) {
         const std::string& name = generators[static_cast<std::size_t>(i * 7)].name;
@@ -283,7 +308,7 @@ void catalogueRead()
 {
     QTemporaryDir dir;
     // Rows of 13 lines: enough machines for 20,000 lines.
-    const std::string text = gw::test::catalogueText(gw::test::manyMachines(1539, "Generator"));
+    const std::string text = gw::test::catalogueText(manyMachines(1539, "Generator"));
     writeFile(dir.filePath(QStringLiteral("allgenerators.txt")), text);
     Window form(dir.path());
     std::vector<double> ms;
@@ -300,7 +325,7 @@ void tableLoadAndSort()
 {
     QTemporaryDir dir;
     writeFile(dir.filePath(QStringLiteral("allgenerators.txt")),
-              gw::test::catalogueText(gw::test::manyMachines(5000, "Generator")));
+              gw::test::catalogueText(manyMachines(5000, "Generator")));
     Window form(dir.path());
     std::vector<double> load;
     std::vector<double> sort;
@@ -325,9 +350,9 @@ void startUp()
 {
     QTemporaryDir dir;
     writeFile(dir.filePath(QStringLiteral("allgenerators.txt")),
-              gw::test::catalogueText(gw::test::manyMachines(5000, "Generator")));
+              gw::test::catalogueText(manyMachines(5000, "Generator")));
     writeFile(dir.filePath(QStringLiteral("alleffects.txt")),
-              gw::test::catalogueText(gw::test::manyMachines(5000, "Effect")));
+              gw::test::catalogueText(manyMachines(5000, "Effect")));
     std::vector<double> ms;
     for (int r = 0; r < kRepetitions; ++r) {
         ms.push_back(timeMs([&] {

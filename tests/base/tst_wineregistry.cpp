@@ -8,8 +8,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <random>
-
 using Status = gw::HostSettings::Status;
 
 namespace {
@@ -23,11 +21,7 @@ QString describe(Status status, const QString& text = {})
 {
     return status == Status::Ok ? "Ok: " + text : status == Status::KeyMissing ? "KeyMissing" : "ValueMissing";
 }
-
-QString describe(const gw::HostSettings::Value& value)
-{
-    return describe(value.status, QString::fromStdString(value.text));
-}
+QString describe(const gw::HostSettings::Value& v) { return describe(v.status, QString::fromStdString(v.text)); }
 
 /** A throwaway Wine prefix, read through one settings object for its whole life. */
 class Prefix
@@ -63,7 +57,6 @@ private slots:
         QTest::addColumn<QByteArray>("file"); // null: no user.reg at all
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("expected");
-
         const auto row = [](const char* tag, const QByteArray& file, const QString& expected,
                             const char* name = "BuzzPath") { QTest::newRow(tag) << file << QString(name) << expected; };
         const auto buzz = [](const QByteArray& data) { return kKey + "\"BuzzPath\"=" + data + "\n"; };
@@ -119,7 +112,6 @@ private slots:
         // Below drive_c as the drive's link resolves it. Components are found ignoring case, the first by bytes when
         // several match; "." and ".." go by text first.
         const std::pair<QByteArray, QString> cases[] = {
-            {"C:\\\\Program Files\\\\Buzz\\\\", "/Program Files/Buzz/"},
             {"C:\\\\", "/"},
             {"c:\\\\program files\\\\BUZZ", "/Program Files/Buzz"},
             {"C:/Program Files//Buzz/./", "/Program Files/Buzz/"},
@@ -164,22 +156,6 @@ private slots:
                                   : cut < valueEnd ? Status::ValueMissing
                                                    : Status::Ok;
             QCOMPARE(prefix.read("BuzzPath"), describe(status, "Buzz/Songs/"));
-        }
-    }
-
-    void junkBeforeTheKey()
-    {
-        // Mostly the characters the parser reacts to, some bytes of any value.
-        const QByteArray alphabet = QByteArray("[]\"\\=@:#;x0123456789abcdefhexstrdword( )\n\r") + '\0' + '\xff';
-        std::mt19937 random(20240611);
-        Prefix prefix;
-        for (int round = 0; round < 300; ++round) {
-            QByteArray junk;
-            for (auto length = random() % 400; length > 0; --length) {
-                junk += random() % 8 == 0 ? char(random() % 256) : alphabet[random() % alphabet.size()];
-            }
-            QVERIFY(prefix.write(kHeader + junk + "\n\n" + kKey.mid(kHeader.size()) + "\"BuzzPath\"=\"ok\"\n"));
-            QCOMPARE(prefix.read("BuzzPath"), describe(Status::Ok, "ok"));
         }
     }
 

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <tuple>
+
 using gw::MemoryHostSettings;
 
 namespace {
@@ -96,28 +98,23 @@ private slots:
         QFile file(dir.filePath("file"));
         QVERIFY(file.open(QIODevice::WriteOnly));
         const QString program = "/opt/gearwarden/", existing = native(dir.path()), gone = native(dir.filePath("gone"));
-        const struct
-        {
-            bool keyPresent;
-            QString value; // null: no value
-            QString folder;
-            bool notice;
-        } cases[] = {
+        // Key present, value (null: none), folder found, and whether a notice names the value.
+        const std::tuple<bool, QString, QString, bool> cases[] = {
             {false, existing, program, false},
             {true, QString(), program, false},
             {true, existing, existing, true},
             {true, gone, program, true},
             {true, native(file.fileName()), program, true},
         };
-        for (const auto& c : cases) {
-            MemoryHostSettings settings(c.keyPresent);
-            if (!c.value.isNull()) {
-                settings.setValue("OpenSongDir", c.value.toStdString());
+        for (const auto& [keyPresent, value, folder, notice] : cases) {
+            MemoryHostSettings settings(keyPresent);
+            if (!value.isNull()) {
+                settings.setValue("OpenSongDir", value.toStdString());
             }
             std::vector<gw::Notice> notices;
-            QCOMPARE(QString::fromStdString(gw::findSongFolder(settings, program.toStdString(), notices)), c.folder);
+            QCOMPARE(QString::fromStdString(gw::findSongFolder(settings, program.toStdString(), notices)), folder);
             QCOMPARE(describe(notices),
-                     c.notice ? QStringList{"Status: Open song dir from Buzz settings is " + c.value} : QStringList{});
+                     notice ? QStringList{"Status: Open song dir from Buzz settings is " + value} : QStringList{});
         }
     }
 

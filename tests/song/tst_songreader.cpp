@@ -35,10 +35,7 @@ Read read(gw::ByteInput&& input)
     return read;
 }
 
-Read read(const Bytes& bytes)
-{
-    return read(gw::ByteInput(std::span<const std::uint8_t>(bytes)));
-}
+Read read(const Bytes& bytes) { return read(gw::ByteInput(std::span<const std::uint8_t>(bytes))); }
 
 SongMachine machine(const std::string& name, std::uint8_t kind)
 {
@@ -64,8 +61,7 @@ private slots:
         } cases[] = {
             {"type 3 globals take two bytes", {3, 3, 2}, {1}, 2, 0, 0},
             {"type 3 track parameter, three tracks", {1}, {3, 1}, 3, 5, 0},
-            {"no tracks", {}, {3}, 0, 0, 0},
-            {"types 0, 4, 255 take one byte", {0, 4, 255}, {0}, 1, 0, 0},
+            {"types 0, 4, 255 take one byte; no tracks", {0, 4, 255}, {3}, 0, 0, 0},
             // Negative counts read nothing.
             {"data size INT_MIN", {1}, {1}, 1, INT_MIN, 0},
             {"attributes -1", {1}, {1}, 1, 0, -1},
@@ -79,7 +75,7 @@ private slots:
             first.dataSize = c.dataSize;
             Bytes bytes = SongWriter().add(first).add(machine("Next", 2)).build();
             if (c.attributes < 0) {
-                gw::test::setI16(bytes, gw::test::offsetBehind(bytes, "First Dll") + 8 + 4, std::int16_t(c.attributes));
+                gw::test::setI16(bytes, gw::test::offsetBehind(bytes, "First Dll") + 12, std::int16_t(c.attributes));
             }
             const Read r = read(bytes);
             QVERIFY2(r.result.ok() && r.end == bytes.size() &&
@@ -123,8 +119,7 @@ private slots:
         }
         const QByteArray name = "  Caf\xe9 |", dll = "| My Gen.DLL  v2 ";
         const Read r = read(writer.build());
-        QCOMPARE(r.machines,
-                 (QByteArrayList{name + "0" + dll, name + "1" + dll, name + "2" + dll, name + "255" + dll}));
+        QCOMPARE(r.machines, (QByteArrayList{name + "0" + dll, name + "1" + dll, name + "2" + dll, name + "255" + dll}));
         QCOMPARE(r.generators, (std::vector<bool>{false, true, false, false}));
     }
 
@@ -141,9 +136,8 @@ private slots:
         QVERIFY(writer.writeTo(path.toStdString()));
         const auto readFile = [&] { return read(gw::ByteInput(std::fopen(path.constData(), "rb"))); };
         const Read r = readFile();
-        QCOMPARE(r.result.failure, gw::SongFailure::None);
+        QVERIFY(r.result.ok() && r.end == writer.build().size());
         QCOMPARE(r.machines, (QByteArrayList{"Big|1|Big Dll", "Straddle|2|Straddle Dll", "Last|2|Last Dll"}));
-        QCOMPARE(r.end, writer.build().size());
         QVERIFY(QFile::resize(dir.filePath("big.bmx"), qint64(edge + 2)));
         QCOMPARE(readFile().result.failure, gw::SongFailure::Truncated);
     }

@@ -6,24 +6,20 @@
 #include <QTest>
 
 #include <climits>
-#include <cstring>
 #include <functional>
 
 using gw::test::SongWriter;
+using gw::test::setI32;
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
-/**
- * Every call in order as "kind: text", so one comparison checks texts and their interleaving; and by kind. A quiet
- * sink, for the many scans of a sweep, keeps only the messages and machines.
- */
-class RecordingSink : public gw::ScanSink
+/** Every call in order as "kind: text"; quiet keeps only messages and machines, for the many scans of a sweep. */
+struct Sink : gw::ScanSink
 {
-public:
     void setStatus(const std::string& text, bool) override { add("status: ", text); }
     void startLog(const std::string& line) override { add("start: ", line); }
-    void log(const std::string& line) override { logLines << add("log: ", line); }
+    void log(const std::string& line) override { add("log: ", line); }
     void showMessage(const std::string& text) override
     {
         messages << QString::fromStdString(text);
@@ -35,24 +31,19 @@ public:
         used << QString::fromLatin1(m.name + "|" + std::to_string(m.kindByte) + "|" + m.dll);
         events << "used: " + used.last();
     }
-    bool quiet = false;
-    QStringList events, logLines, messages, used;
-
-private:
-    /** Records a status or log event unless quiet, and returns its text. */
-    QString add(const char* kind, const std::string& text)
+    void add(const char* kind, const std::string& text)
     {
-        if (quiet) {
-            return {};
+        if (!quiet) {
+            events << kind + QString::fromStdString(text);
         }
-        events << kind + QString::fromStdString(text);
-        return events.last().mid(int(std::strlen(kind)));
     }
+    bool quiet = false;
+    QStringList events, messages, used;
 };
 
-RecordingSink scan(const std::string& path, const Bytes& bytes, std::size_t length, bool quiet = false)
+Sink scan(const std::string& path, const Bytes& bytes, std::size_t length, bool quiet = false)
 {
-    RecordingSink sink;
+    Sink sink;
     sink.quiet = quiet;
     gw::scanSongBytes(path, std::span<const std::uint8_t>(bytes.data(), length), sink);
     return sink;
@@ -123,11 +114,11 @@ status: Completed scan of  2 machines in MACH section)"));
                          native("message: File /songs/small.bmx does not contain PARA section, which is required "
                                 "by this program.  Probably created with Buzz version <1.2")}));
 
-        RecordingSink none;
+        Sink none;
         QCOMPARE(gw::scanSong("", none).message, "No file selected from bmx list");
         QCOMPARE(none.events.join('\n'), "status: Scanning bmx for machines used\nmessage: No file selected from bmx "
                                          "list\nstatus: No file selected from bmx list");
-        RecordingSink gone;
+        Sink gone;
         gw::scanSong(native(GW_TEST_DATA "/no such song.bmx").toStdString(), gone);
         QCOMPARE(gone.events.mid(1).join('\n'),
                  native("start: Scanning " GW_TEST_DATA
@@ -142,23 +133,20 @@ status: Completed scan of  2 machines in MACH section)"));
         // Directory entries of BVER, PARA and MACH from offset 8; the machine's counts behind its names.
         const std::size_t para = song[24], globals = gw::test::offsetBehind(song, "Odd type"),
                           data = gw::test::offsetBehind(song, "Odd Dll") + 8;
-        const auto i32 = [](std::size_t at, std::int32_t value) {
-            return [=](Bytes& b) { gw::test::setI32(b, at, value); };
-        };
-        const auto i16 = [](std::size_t at, std::int16_t value) {
-            return [=](Bytes& b) { gw::test::setI16(b, at, value); };
-        };
-        const auto cutAt = [](std::size_t length) { return [=](Bytes& b) { b.resize(length); }; };
-        const QString notBuzz = "is missing Buzz header.  Probably not a buzz file.";
-        const QString noPara = "does not contain PARA section, which is required by this program.  Probably created "
-                               "with Buzz version <1.2";
-        const QString cut = "ends in the middle of its %1.  Probably a damaged buzz file.";
-        const QString claims = "claims %1 entries in its PARA section, more than the file can hold.  Probably a "
+        using Damage = std::function<void(Bytes&)>;
+        const auto i32 = [](std::size_t at, int v) -> Damage { return [=](Bytes& b) { gw::test::setI32(b, at, v); }; };
+        const auto i16 = [](auto at, short v) -> Damage { return [=](Bytes& b) { gw::test::setI16(b, at, v); }; };
+        const auto cutAt = [](std::size_t length) -> Damage { return [=](Bytes& b) { b.resize(length); }; };
+        const QString notBuzz = "is missing Buzz header.  Probably not a buzz file.",
+                      noPara = "does not contain PARA section, which is required by this program.  Probably created "
+                               "with Buzz version <1.2",
+                      cut = "ends in the middle of its %1.  Probably a damaged buzz file.",
+                      claims = "claims %1 entries in its PARA section, more than the file can hold.  Probably a "
                                "damaged buzz file.";
         const struct
         {
             const char* tag;
-            std::function<void(Bytes&)> damage;
+            Damage damage;
             int used;        // machines reported before the failure
             QString message; // after "File <path> "; empty: the song reads
         } cases[] = {
@@ -173,17 +161,12 @@ status: Completed scan of  2 machines in MACH section)"));
             {"MACH named mach", [](Bytes& b) { std::copy_n("mach", 4, b.begin() + 32); }, 0,
              "does not contain MACH section.  Probably a damaged buzz file."},
             {"PARA offset -1", i32(24, -1), 0, cut.arg("PARA section")},
-            // Counts are weighed against the bytes left before anything is allocated for them. The machine has one
-            // global and one track parameter.
+            // Counts are weighed against the bytes left before anything is allocated for them.
             {"INT_MAX machines", i32(para, INT_MAX), 0, claims.arg(INT_MAX)},
             {"globals INT_MAX", i32(globals, INT_MAX), 0, claims.arg(qint64(INT_MAX) + 1)},
             {"tracks INT_MAX", i32(globals + 4, INT_MAX), 0, claims.arg(qint64(INT_MAX) + 1)},
-            {"both INT_MAX, a sum beyond 32 bits",
-             [=](Bytes& b) {
-                 i32(globals, INT_MAX)(b);
-                 i32(globals + 4, INT_MAX)(b);
-             },
-             0, claims.arg(2 * qint64(INT_MAX))},
+            {"both INT_MAX", [=](Bytes& b) { setI32(b, globals, INT_MAX), setI32(b, globals + 4, INT_MAX); }, 0,
+             claims.arg(2 * qint64(INT_MAX))}, // a sum beyond 32 bits
             // The master alone: nothing is reported, though MACH holds a record.
             {"1 machine", i32(para, 1), 0, ""},
             {"INT_MIN machines", i32(para, INT_MIN), 0, ""},
@@ -195,20 +178,20 @@ status: Completed scan of  2 machines in MACH section)"));
             {"32767 attributes", i16(data + 4, 32767), 1, cut.arg("MACH section")},
             {"32767 tracks", i16(data + 7, 32767), 1, cut.arg("MACH section")},
         };
+        const std::string path = native("/songs/bad.bmx").toStdString();
         for (const auto& c : cases) {
             Bytes bytes = song;
             c.damage(bytes);
-            const std::string path = native("/songs/bad.bmx").toStdString();
-            const RecordingSink sink = scan(path, bytes, bytes.size());
-            const QString message = "File " + QString::fromStdString(path) + " " + c.message;
-            // The tag in both values names the case; the message, if any, comes once and last.
+            const Sink sink = scan(path, bytes, bytes.size());
+            const QString message = c.message.isEmpty() ? "" : "File " + QString::fromStdString(path) + " " + c.message;
+            // The tag names the case; the message, if any, comes once and last.
             QCOMPARE(c.tag + sink.messages.join('\n') + " used " + QString::number(sink.used.size()),
-                     c.tag + (c.message.isEmpty() ? "" : message) + " used " + QString::number(c.used));
-            QVERIFY(c.message.isEmpty() || sink.events.last() == "message: " + message);
+                     c.tag + message + " used " + QString::number(c.used));
+            QVERIFY(message.isEmpty() || sink.events.last() == "message: " + message);
         }
     }
 
-    // Every real song whole, from its file and from memory, then cut at every byte, never half-read.
+    // Every real song whole, from its file and from memory, then cut at every byte.
     void realSongs()
     {
         const QString d6 = "|1|MadBrain's Dynamite 6";
@@ -228,33 +211,30 @@ status: Completed scan of  2 machines in MACH section)"));
         QVERIFY(songs.size() >= 10 && songs.contains("Makk_M4.bmw"));
         for (const QString& song : songs) {
             const std::string path = native(qPrintable(folder.filePath(song))).toStdString();
-            RecordingSink whole;
+            Sink whole;
             gw::scanSong(path, whole);
-            const QStringList used = whole.used;
-            QVERIFY2(!machines.contains(song) || used == machines[song], qPrintable(song));
+            QVERIFY2(whole.messages.isEmpty() && (!machines.contains(song) || whole.used == machines[song]),
+                     qPrintable(song));
             QFile file(folder.filePath(song));
             QVERIFY(file.open(QIODevice::ReadOnly));
             const QByteArray data = file.readAll();
             const Bytes bytes(data.begin(), data.end());
             QCOMPARE(scan(path, bytes, bytes.size()).events, whole.events);
 
-            // The end of MACH from its directory entry. A song read through PARA fails before it and reads the same
-            // after it; one without PARA is, at every length, either refused with one message or read whole.
-            const QStringList log = whole.logLines;
-            const qsizetype mach = log.indexOf("Machine Header MACH");
+            // A song read through PARA fails before the end of MACH and reads the same after it; one without PARA is,
+            // at every length, either refused with one message or read whole.
+            const qsizetype mach = whole.events.indexOf("log: Machine Header MACH");
             const bool recovered = mach < 0;
-            QVERIFY(whole.messages.isEmpty());
             const std::size_t machEnd =
-                recovered ? 0 : log[mach + 1].mid(7).toULong() + log[mach + 2].mid(5).toULong();
+                recovered ? 0 : whole.events[mach + 1].mid(12).toULong() + whole.events[mach + 2].mid(10).toULong();
             QVERIFY(machEnd <= bytes.size() + 1);
             for (std::size_t length = 0; length < bytes.size(); ++length) {
-                const RecordingSink cut = scan(path, bytes, length, true);
-                const QStringList messages = cut.messages;
-                const bool refused = messages.size() == 1 && cut.events.last() == "message: " + messages[0] &&
-                                     messages[0].startsWith("File " + QString::fromStdString(path) + " ");
-                const bool same = messages.isEmpty() && cut.used == used;
-                const bool ok = recovered ? refused || same : length < machEnd ? refused : same;
-                QVERIFY2(ok, qPrintable(song + " cut at " + QString::number(length)));
+                const Sink cut = scan(path, bytes, length, true);
+                const bool refused = cut.messages.size() == 1 && cut.events.last() == "message: " + cut.messages[0] &&
+                                     cut.messages[0].startsWith("File " + QString::fromStdString(path) + " ");
+                const bool same = cut.messages.isEmpty() && cut.used == whole.used;
+                QVERIFY2(recovered ? refused || same : length < machEnd ? refused : same,
+                         qPrintable(song + " cut at " + QString::number(length)));
             }
         }
     }

@@ -84,28 +84,4 @@ std::vector<CatalogueMachine> fictionalMachines(int count, bool generators)
     return machines;
 }
 
-std::vector<CatalogueMachine> manyMachines(int count, const std::string& kind)
-{
-    static const char* const developers[] = {"Acme", "Lunar", "Ember", "Glass", "Quill", "Moss", "Rook"};
-    static const char* const states[] = {"Stable", "Beta", "Alpha"};
-    std::vector<CatalogueMachine> machines;
-    machines.reserve(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        // A scrambled number keeps the file out of name order, as real pages are.
-        const int n = (i * 7919) % (count > 0 ? count : 1);
-        const std::string developer = developers[i % 7];
-        CatalogueMachine m;
-        m.name = developer + " " + kind + " " + std::to_string(n);
-        m.filename = developer + "_" + kind + "_" + std::to_string(n) + ".zip";
-        m.date = std::to_string(2000 + i % 12) + "-" + std::to_string(1 + i % 12) + "-" + std::to_string(1 + i % 28);
-        m.developer = developer;
-        m.description = "A " + kind + " numbered " + std::to_string(n) + " for tests";
-        m.type = kind;
-        m.version = std::to_string(1 + i % 4) + "." + std::to_string(i % 10);
-        m.status = states[i % 3];
-        machines.push_back(m);
-    }
-    return machines;
-}
-
 } // namespace gw::test

@@ -15,21 +15,16 @@ void set(Bytes& out, std::size_t offset, std::int64_t value, std::size_t size)
         out[offset + i] = static_cast<std::uint8_t>(static_cast<std::uint64_t>(value) >> (8 * i));
     }
 }
-
-/** Appends a little-endian number of size bytes. */
 void put(Bytes& out, std::int64_t value, std::size_t size)
 {
     out.resize(out.size() + size);
     set(out, out.size() - size, value, size);
 }
-
-/** Appends a text and its zero byte. */
 void put(Bytes& out, const std::string& text)
 {
     out.insert(out.end(), text.c_str(), text.c_str() + text.size() + 1);
 }
-
-/** The bytes a machine's state takes in MACH: two for a parameter of type 3, one for any other. */
+// A parameter of type 3 takes two bytes of state, any other one.
 std::size_t stateSize(const std::vector<std::uint8_t>& types)
 {
     return types.size() + static_cast<std::size_t>(std::count(types.begin(), types.end(), 3));
@@ -48,9 +43,7 @@ Bytes paraSection(const std::vector<SongMachine>& machines)
             for (std::size_t p = 0; p < types->size(); ++p) {
                 out.push_back((*types)[p]);
                 put(out, "Param " + std::to_string(p + 1));
-                for (int v = 0; v < 5; ++v) {
-                    put(out, v, 4);
-                }
+                for (int v = 0; v < 5; ++v) put(out, v, 4);
             }
         }
     }
@@ -71,9 +64,7 @@ Bytes machSection(const std::vector<SongMachine>& machines)
         put(out, m.dll);
         put(out, 0x2222222211111111, 8);
         put(out, m.dataSize, 4);
-        for (std::int32_t d = 0; d < m.dataSize; ++d) {
-            out.push_back(static_cast<std::uint8_t>(d));
-        }
+        for (std::int32_t d = 0; d < m.dataSize; ++d) out.push_back(static_cast<std::uint8_t>(d));
         put(out, m.attributes.size(), 2);
         for (const auto& [name, value] : m.attributes) {
             put(out, name);
@@ -81,23 +72,15 @@ Bytes machSection(const std::vector<SongMachine>& machines)
         }
         out.insert(out.end(), stateSize(m.globalTypes), 0x5A);
         put(out, m.tracks, 2);
-        for (std::int16_t t = 0; t < m.tracks; ++t) {
-            out.insert(out.end(), stateSize(m.trackTypes), 0x6B);
-        }
+        for (std::int16_t t = 0; t < m.tracks; ++t) out.insert(out.end(), stateSize(m.trackTypes), 0x6B);
     }
     return out;
 }
 
 } // namespace
 
-void setI16(Bytes& out, std::size_t offset, std::int16_t value)
-{
-    set(out, offset, value, 2);
-}
-void setI32(Bytes& out, std::size_t offset, std::int32_t value)
-{
-    set(out, offset, value, 4);
-}
+void setI16(Bytes& out, std::size_t offset, std::int16_t value) { set(out, offset, value, 2); }
+void setI32(Bytes& out, std::size_t offset, std::int32_t value) { set(out, offset, value, 4); }
 
 std::size_t offsetBehind(const Bytes& bytes, const std::string& text)
 {
@@ -124,10 +107,7 @@ SongWriter& SongWriter::addSimple(const std::string& name, const std::string& dl
 Bytes SongWriter::build() const
 {
     std::vector<std::pair<std::string, Bytes>> sections;
-    for (const std::string& name : otherSections) {
-        sections.emplace_back(name, Bytes{1, 2, 3, 4});
-    }
-    // PARA then MACH, or the other way round.
+    for (const std::string& name : otherSections) sections.emplace_back(name, Bytes{1, 2, 3, 4});
     for (const bool para : {!machBeforePara, machBeforePara}) {
         if (!para || withPara) {
             sections.emplace_back(para ? "PARA" : "MACH", para ? paraSection(machines) : machSection(machines));
@@ -142,9 +122,7 @@ Bytes SongWriter::build() const
         put(out, bytes.size(), 4);
         offset += bytes.size();
     }
-    for (const auto& section : sections) {
-        out.insert(out.end(), section.second.begin(), section.second.end());
-    }
+    for (const auto& section : sections) out.insert(out.end(), section.second.begin(), section.second.end());
     return out;
 }
 

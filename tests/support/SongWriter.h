@@ -10,34 +10,28 @@ namespace gw::test {
 /** One machine as the writer stores it in PARA and MACH. */
 struct SongMachine
 {
-    std::string name;
-    std::string typeName;
+    std::string name, typeName;
     std::uint8_t kind = 1;
     std::string dll;
-    std::vector<std::uint8_t> globalTypes; // one type byte per global parameter
-    std::vector<std::uint8_t> trackTypes;  // one type byte per track parameter
-    std::int32_t dataSize = 0;             // no data bytes are written when negative
+    std::vector<std::uint8_t> globalTypes, trackTypes; // one type byte per parameter
+    std::int32_t dataSize = 0;                         // no data bytes are written when negative
     std::vector<std::pair<std::string, std::int32_t>> attributes;
     std::int16_t tracks = 0;
 };
 
-/**
- * Writes song files in the layout the reader walks, so tests can build exactly the song a case needs. The first
- * machine is the master, which the reader skips.
- */
+/** Writes songs in the layout the reader walks. The first machine is the master, which the reader skips. */
 class SongWriter
 {
 public:
     SongWriter();
-
     SongWriter& add(const SongMachine& machine);
-    /** A generator or effect with a few parameters, data, attributes and tracks. */
+    /** A machine with a few parameters, data, attributes and tracks. */
     SongWriter& addSimple(const std::string& name, const std::string& dll, std::uint8_t kind);
 
     std::vector<SongMachine> machines;
     bool withPara = true;
     bool machBeforePara = false;
-    /** Sections the reader lists and ignores, written before PARA and MACH, each holding 01 02 03 04. */
+    /** Sections the reader ignores, written before PARA and MACH, each holding 01 02 03 04. */
     std::vector<std::string> otherSections = {"BVER"};
 
     std::vector<std::uint8_t> build() const;
@@ -47,8 +41,7 @@ public:
 /** Little-endian numbers written over a built song, to damage it. */
 void setI16(std::vector<std::uint8_t>& out, std::size_t offset, std::int16_t value);
 void setI32(std::vector<std::uint8_t>& out, std::size_t offset, std::int32_t value);
-
-/** The offset just behind the last occurrence of text and its zero byte, where a song stores what follows a name. */
+/** The offset just behind the last occurrence of text and its zero byte. */
 std::size_t offsetBehind(const std::vector<std::uint8_t>& bytes, const std::string& text);
 
 } // namespace gw::test
