@@ -113,7 +113,7 @@ fuzz: fuzz-build
 
 # Rewrites the sample songs and host folder with the test song writer.
 samples: build
-	$(BUILD_DIR)/tests/make_samples samples
+	$(BUILD_DIR)/make_samples samples
 
 format:
 	clang-format -i $$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h')
