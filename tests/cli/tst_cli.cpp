@@ -1,6 +1,5 @@
 #include "CatalogueWriter.h"
 #include "SongWriter.h"
-#include "TestFiles.h"
 #include "TestHttpServer.h"
 #include "ZipWriter.h"
 
@@ -16,6 +15,8 @@ namespace {
 
 using Reply = TestHttpServer::Reply;
 using gw::test::CatalogueMachine;
+using gw::test::contents;
+using gw::test::writeBytes;
 
 struct Result
 {
@@ -26,22 +27,17 @@ struct Result
 
 QByteArray zipOf(const QByteArray& dll)
 {
-    const QTemporaryDir scratch;
-    const QString path = scratch.filePath(u"m.zip"_s);
-    const bool ok =
-        gw::test::ZipWriter().add("sub/Acme Kick.dll", dll, gw::test::ZipWriter::Method::Store).writeTo(path);
-    return ok ? TestFiles::contents(path) : QByteArray();
+    return gw::test::ZipWriter().add("sub/Acme Kick.dll", dll, gw::test::ZipWriter::Method::Store).bytes();
 }
 
 /** A gzip stream: qCompress's deflate data between the gzip header and trailer. */
 QByteArray gzip(const QByteArray& data)
 {
-    const QByteArray deflated = qCompress(data).mid(6).chopped(4);
     QByteArray trailer(8, '\0');
     qToLittleEndian(quint32(crc32(0, reinterpret_cast<const Bytef*>(data.constData()), uInt(data.size()))),
                     trailer.data());
     qToLittleEndian(quint32(data.size()), trailer.data() + 4);
-    return QByteArray("\x1f\x8b\x08\0\0\0\0\0\0\xff", 10) + deflated + trailer;
+    return QByteArray("\x1f\x8b\x08\0\0\0\0\0\0\xff", 10) + qCompress(data).mid(6).chopped(4) + trailer;
 }
 
 /** A catalogue list as the program keeps it (CR LF), or as the site serves it (LF). */
@@ -63,14 +59,11 @@ const std::vector<CatalogueMachine> kEffects = {
 
 Reply reply(const QByteArray& body, const QByteArray& type = "text/html")
 {
-    Reply made;
-    made.contentType = type;
-    made.body = body;
-    return made;
+    return {.contentType = type, .body = body};
 }
 
 // How the server answers a download, or why none is asked for.
-enum How { Plain, NoLength, Dropped, NotFound, Damaged, Earlier, EarlierYes, Refused };
+enum How { Plain, NoLength, Dropped, NotFound, Damaged, Earlier, EarlierYes, Refused, Gzip, GzipDamaged };
 
 } // namespace
 
@@ -87,11 +80,9 @@ private slots:
     void hostFolderFromWinePrefix();
     void missingWineSettingsWarnAndFallBack();
     void catalogueWithoutItsFile();
-    void updateCatalogueFetchesAndConverts();
-    void updateCatalogueStopsWithoutContentType();
+    void updateCatalogue();
     void download_data();
     void download();
-    void compressedResponsesAreDecoded();
     void fetchMissingThenBundle();
 
 private:
@@ -234,8 +225,8 @@ void TestCli::commands()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, out);
-    QVERIFY(TestFiles::writeBytes(prog(u"allgenerators.txt"_s), page(kGenerators)));
-    QVERIFY(TestFiles::writeBytes(prog(u"alleffects.txt"_s), page(kEffects)));
+    QVERIFY(writeBytes(prog(u"allgenerators.txt"_s), page(kGenerators)));
+    QVERIFY(writeBytes(prog(u"alleffects.txt"_s), page(kEffects)));
     // A download that went ahead despite an error shows as a request here, not on the real archive.
     const QStringList server{u"--archive-url"_s, m_server->baseUrl()};
     const Result r = run(arguments.first() == u"download"_s ? arguments + server : arguments);
@@ -352,55 +343,58 @@ void TestCli::catalogueWithoutItsFile()
     }
 }
 
-void TestCli::updateCatalogueFetchesAndConverts()
+void TestCli::updateCatalogue()
 {
-    m_server->setReply("/allgenerators.php", reply(page(kGenerators, true)));
+    // The generators' page comes compressed although identity was asked for: it is decoded.
+    Reply generators = reply(gzip(page(kGenerators, true)));
+    generators.headers << "Content-Encoding: gzip";
+    m_server->setReply("/allgenerators.php", generators);
     m_server->setReply("/alleffects.php", reply(page(kEffects, true)));
-    const Result r = run({u"update-catalogue"_s, u"--archive-url"_s, m_server->baseUrl()});
+    const QStringList update{u"update-catalogue"_s, u"--archive-url"_s, m_server->baseUrl()};
+    const Result r = run(update);
     QCOMPARE(r.status, 0);
-    QCOMPARE(TestFiles::contents(prog(u"allgenerators.txt"_s)), page(kGenerators));
-    QCOMPARE(TestFiles::contents(prog(u"alleffects.txt"_s)), page(kEffects));
+    QCOMPARE(contents(prog(u"allgenerators.txt"_s)), page(kGenerators));
+    QCOMPARE(contents(prog(u"alleffects.txt"_s)), page(kEffects));
     QCOMPARE(m_server->requestedPaths(), (QList<QByteArray>{"/allgenerators.php", "/alleffects.php"}));
-
+    for (const TestHttpServer::Request& request : m_server->requests()) {
+        QVERIFY2(request.head.contains("\r\nAccept-Encoding: identity\r\n"), request.head.constData());
+    }
     // Sizes read as in the window: two blanks, then the number with a leading blank.
     const auto fetched = [this](const QString& name, qsizetype size, bool log) {
         return QStringList{u"Downloading "_s + m_server->baseUrl() + name} + (log ? QStringList{name} : QStringList()) +
-               QStringList{u"Content-Type is text/html"_s,
-                           u"Completed download of %1   %2 bytes"_s.arg(name).arg(size)};
+               QStringList{u"Content-Type is text/html"_s, u"Completed download of %1   %2 bytes"_s.arg(name).arg(size)};
     };
-    const qsizetype generators = page(kGenerators, true).size(), effects = page(kEffects, true).size();
+    const qsizetype effects = page(kEffects, true).size();
     const QStringList converted{
         u"Converting allgenerators.htm from UNIX to DOS"_s, u"Converting alleffects.htm from UNIX to DOS"_s,
         u"Completed converting allgenerators.htm and alleffects.htm from UNIX to DOS"_s, QString()};
-    QCOMPARE(r.out.split(u'\n'), fetched(u"allgenerators.php"_s, generators, true) +
+    QCOMPARE(r.out.split(u'\n'), fetched(u"allgenerators.php"_s, generators.body.size(), true) +
                                      fetched(u"alleffects.php"_s, effects, true) + converted);
     // Status texts go to standard error, not into the log; each page's count ends at its size.
     QStringList statuses = r.err.split(u'\n');
     QVERIFY(statuses.contains(u"Downloading alleffects.php   %1 bytes downloaded"_s.arg(effects)));
     statuses.removeIf([](const QString& line) { return line.endsWith(u" bytes downloaded"_s); });
-    QCOMPARE(statuses, fetched(u"allgenerators.php"_s, generators, false) +
+    QCOMPARE(statuses, fetched(u"allgenerators.php"_s, generators.body.size(), false) +
                            fetched(u"alleffects.php"_s, effects, false) + converted);
-}
 
-void TestCli::updateCatalogueStopsWithoutContentType()
-{
-    m_server->setReply("/allgenerators.php", reply(page(kGenerators, true)));
+    // Without a content type on the second page neither list is converted, and the old ones stay.
+    const std::vector<CatalogueMachine> fewer(kGenerators.begin(), kGenerators.begin() + 1);
+    m_server->setReply("/allgenerators.php", reply(page(fewer, true)));
     m_server->setReply("/alleffects.php", reply("fresh\n", {}));
-    QVERIFY(TestFiles::writeBytes(prog(u"alleffects.txt"_s), "old list\r\n")); // an earlier run's, which stays
-    const Result r = run({u"update-catalogue"_s, u"--archive-url"_s, m_server->baseUrl()});
-    QCOMPARE(r.status, 1);
-    QVERIFY2(r.out.endsWith(u"Connected?  Did not download alleffects.php\n"_s), qPrintable(r.out));
-    // As in the window: without the second page neither list is converted.
-    QVERIFY(!r.out.contains(u"Converting"_s));
-    QCOMPARE(entries(prog({})), (QStringList{u"alleffects.txt"_s, u"allgenerators.php"_s}));
-    QCOMPARE(TestFiles::contents(prog(u"alleffects.txt"_s)), QByteArray("old list\r\n"));
+    const Result failed = run(update);
+    QCOMPARE(failed.status, 1);
+    QVERIFY2(failed.out.endsWith(u"Connected?  Did not download alleffects.php\n"_s), qPrintable(failed.out));
+    QVERIFY(!failed.out.contains(u"Converting"_s));
+    QCOMPARE(contents(prog(u"alleffects.php"_s)), page(kEffects, true)); // the page without a type is not kept
+    QCOMPARE(contents(prog(u"allgenerators.txt"_s)), page(kGenerators));
+    QCOMPARE(contents(prog(u"alleffects.txt"_s)), page(kEffects));
 
     // Without the first page, its copy from the run above is converted with the second; the run still failed.
     m_server->setReply("/allgenerators.php", reply("fresh\n", {}));
     m_server->setReply("/alleffects.php", reply(page(kEffects, true)));
-    QCOMPARE(run({u"update-catalogue"_s, u"--archive-url"_s, m_server->baseUrl()}).status, 1);
-    QCOMPARE(TestFiles::contents(prog(u"allgenerators.txt"_s)), page(kGenerators));
-    QCOMPARE(TestFiles::contents(prog(u"alleffects.txt"_s)), page(kEffects));
+    QCOMPARE(run(update).status, 1);
+    QCOMPARE(contents(prog(u"allgenerators.txt"_s)), page(fewer));
+    QCOMPARE(contents(prog(u"alleffects.txt"_s)), page(kEffects));
 }
 
 void TestCli::download_data()
@@ -431,6 +425,10 @@ void TestCli::download_data()
     row("not found", u"Kick.zip"_s, "/machines/Kick.zip", NotFound, true, u"\nConnected?  Did not download Kick.zip\n"_s);
     // It arrived whole, so it stays for the user to look at.
     row("damaged zip", u"Kick.zip"_s, "/machines/Kick.zip", Damaged, true, u"download of Kick.zip   2500 bytes\n"_s);
+    // Compressed although identity was asked for: judged whole by the bytes that came, then decoded.
+    row("gzip", u"Kick.zip"_s, "/machines/Kick.zip", Gzip, true, u"\nGenerators folder is unzip destination\n"_s);
+    row("gzip damaged", u"Kick.zip"_s, "/machines/Kick.zip", GzipDamaged, true,
+        u"\nDid not complete download of Kick.zip\n"_s);
     for (const QString& entry : {u"../evil.zip"_s, u"..\\evil.zip"_s, u"sub/evil.zip"_s}) {
         row(qPrintable(entry), entry, "", Refused, true, u"Refusing to download "_s + entry + u": it is not a plain"_s);
     }
@@ -449,72 +447,44 @@ void TestCli::download()
     served.dropAfter = 1500;
     if (how == Damaged) {
         served.body[m_zip.indexOf(m_dll) + 100] = 'K';
+    } else if (how == Gzip || how == GzipDamaged) {
+        served.body = how == Gzip ? gzip(m_zip) : gzip(m_zip).left(40) + QByteArray(60, 'x');
+        served.headers << "Content-Encoding: gzip";
     }
     if (!path.isEmpty() && how != NotFound) {
         m_server->setReply(path, served);
     }
     if (how == Earlier || how == EarlierYes) {
-        QVERIFY(TestFiles::writeBytes(prog(entry), "earlier download"));
+        QVERIFY(writeBytes(prog(entry), "earlier download"));
     }
     const Result r = download(entry, generator ? u"--generator"_s : u"--effect"_s,
                               how == EarlierYes ? QStringList{u"--yes"_s} : QStringList());
-    const bool ok = how == Plain || how == EarlierYes;
+    const bool ok = how == Plain || how == EarlierYes || how == Gzip;
     QCOMPARE(r.status, ok ? 0 : 1);
     QVERIFY2((r.out + r.err).contains(said), qPrintable(r.out + r.err));
+    // The size told is the one declared, of the bytes as they came.
+    const QString completed = u"Completed download of %1   %2 bytes\n"_s.arg(entry).arg(served.body.size());
+    QCOMPARE(r.out.contains(completed), ok || how == Damaged);
     QCOMPARE(m_server->requestedPaths(), path.isEmpty() ? QList<QByteArray>() : QList<QByteArray>{path});
+    for (const TestHttpServer::Request& request : m_server->requests()) {
+        QVERIFY2(request.head.contains("\r\nAccept-Encoding: identity\r\n"), request.head.constData());
+    }
     // Installed flat into its own gear folder, or nowhere; nothing written beside the two folders.
     const QString gear = generator ? u"gear/generators/"_s : u"gear/effects/"_s;
     QCOMPARE(entries(host(gear)), ok ? QStringList{u"Acme Kick.dll"_s} : QStringList());
     QCOMPARE(entries(host(generator ? u"gear/effects/"_s : u"gear/generators/"_s)), QStringList());
-    QCOMPARE(TestFiles::contents(host(gear + u"Acme Kick.dll"_s)), ok ? m_dll : QByteArray("<missing>"));
+    QCOMPARE(contents(host(gear + u"Acme Kick.dll"_s)), ok ? m_dll : QByteArray("<missing>"));
     QCOMPARE(entries(m_dir->path()), (QStringList{u"host"_s, u"prog"_s}));
-    if (ok) { // a progress status for every chunk but the last
+    if (ok && how != Gzip) { // a progress status for every chunk but the last
         QCOMPARE(r.err.split(u'\n').filter(u" bytes downloaded"_s),
                  (QStringList{u"Downloading %1   1024 of  2500 bytes downloaded"_s.arg(entry),
                               u"Downloading %1   2048 of  2500 bytes downloaded"_s.arg(entry)}));
     }
-    QByteArray kept = ok ? m_zip : how == Damaged ? served.body : QByteArray();
+    QByteArray kept = ok ? m_zip : how == Damaged ? served.body : QByteArray(); // decoded when compressed
     kept = how == Earlier ? "earlier download" : kept;
     QCOMPARE(entries(prog({})), kept.isEmpty() ? QStringList() : QStringList{entry});
-    QCOMPARE(TestFiles::contents(prog(entry)), kept.isEmpty() ? QByteArray("<missing>") : kept);
+    QCOMPARE(contents(prog(entry)), kept.isEmpty() ? QByteArray("<missing>") : kept);
 }
-
-void TestCli::compressedResponsesAreDecoded()
-{
-    // A server (or a proxy) that compresses although identity was asked for: the body is judged whole by the bytes
-    // that arrived against the length declared for them, then decoded.
-    Reply zipped = reply(gzip(m_zip), "application/zip");
-    zipped.headers << "Content-Encoding: gzip";
-    m_server->setReply("/machines/Acme_Kick.zip", zipped);
-    const Result r = download(u"Acme_Kick.zip"_s, u"--generator"_s);
-    QVERIFY2(r.status == 0, qPrintable(r.out + r.err));
-    QVERIFY2(r.out.contains(u"Completed download of Acme_Kick.zip   %1 bytes"_s.arg(zipped.body.size())),
-             qPrintable(r.out));
-    QCOMPARE(TestFiles::contents(prog(u"Acme_Kick.zip"_s)), m_zip);
-    QCOMPARE(TestFiles::contents(host(u"gear/generators/Acme Kick.dll"_s)), m_dll);
-    QVERIFY(m_server->requests().first().head.contains("\r\nAccept-Encoding: identity"));
-
-    // A damaged stream leaves nothing behind.
-    zipped.body = gzip(m_zip).left(40) + QByteArray(60, 'x');
-    m_server->setReply("/machines/Broken.zip", zipped);
-    const Result broken = download(u"Broken.zip"_s, u"--generator"_s);
-    QCOMPARE(broken.status, 1);
-    QVERIFY2(broken.out.contains(u"Did not complete download of Broken.zip\n"_s), qPrintable(broken.out));
-    QVERIFY(!QFileInfo::exists(prog(u"Broken.zip"_s)));
-
-    // Catalogue pages too.
-    Reply generators = reply(gzip(page(kGenerators, true)));
-    generators.headers << "Content-Encoding: gzip";
-    m_server->setReply("/allgenerators.php", generators);
-    m_server->setReply("/alleffects.php", reply(page(kEffects, true)));
-    const Result update = run({u"update-catalogue"_s, u"--archive-url"_s, m_server->baseUrl()});
-    QVERIFY2(update.status == 0, qPrintable(update.out + update.err));
-    QCOMPARE(TestFiles::contents(prog(u"allgenerators.txt"_s)), page(kGenerators));
-    for (const TestHttpServer::Request& request : m_server->requests()) {
-        QVERIFY2(request.head.contains("\r\nAccept-Encoding: identity"), request.head.constData());
-    }
-}
-
 
 void TestCli::fetchMissingThenBundle()
 {
@@ -526,14 +496,11 @@ void TestCli::fetchMissingThenBundle()
     QVERIFY(song.writeTo(songPath.toStdString()));
     std::vector<CatalogueMachine> effects = kEffects;
     effects.push_back({"Glass_Wide.zip", "2006-01-01", "Glass", "Wide by Glass", "", "Effect", "1.0", ""});
-    QVERIFY(TestFiles::writeBytes(prog(u"allgenerators.txt"_s), page(kGenerators)));
-    QVERIFY(TestFiles::writeBytes(prog(u"alleffects.txt"_s), page(effects)));
-    for (const QByteArray& entry : {"Acme_Kick.zip", "Zed_Pad.zip", "Glass_Wide.zip"}) {
-        const QTemporaryDir scratch;
-        const QByteArray dll = entry == "Acme_Kick.zip" ? "Acme Kick.dll" : entry == "Zed_Pad.zip" ? "Zed Pad v2.dll"
-                                                                                                    : "Glass Wide.dll";
-        QVERIFY(gw::test::ZipWriter().add(dll, entry).writeTo(scratch.filePath(u"z.zip"_s)));
-        m_server->setReply("/machines/" + entry, reply(TestFiles::contents(scratch.filePath(u"z.zip"_s))));
+    QVERIFY(writeBytes(prog(u"allgenerators.txt"_s), page(kGenerators)));
+    QVERIFY(writeBytes(prog(u"alleffects.txt"_s), page(effects)));
+    for (const QByteArray dll : {"Acme Kick", "Zed Pad v2", "Glass Wide"}) {
+        const QByteArray entry = QByteArray(dll).replace(" v2", "").replace(' ', '_') + ".zip";
+        m_server->setReply("/machines/" + entry, reply(gw::test::ZipWriter().add(dll + ".dll", entry).bytes()));
     }
     const QStringList where{u"--host-folder"_s, host({}), u"--archive-url"_s, m_server->baseUrl()};
     const Result fetched = run(QStringList{u"fetch-missing"_s} + where + QStringList{songPath});

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "CatalogueWriter.h"
 #include "MemoryHostSettings.h"
 #include "RecordingDialogs.h"
-#include "TestFiles.h"
+#include "ZipWriter.h"
 
 #include "model/AppModel.h"
 
@@ -41,11 +42,15 @@ struct TestApp
 
     /** A path below the temporary folder, with the platform's separators. */
     QString path(const QString& relative) const { return QDir::toNativeSeparators(dir.filePath(relative)); }
-    QByteArray read(const QString& relative) const { return TestFiles::contents(dir.filePath(relative)); }
+    QByteArray read(const QString& relative) const { return gw::test::contents(dir.filePath(relative)); }
     bool write(const QString& relative, const QByteArray& bytes) const
     {
-        QDir(dir.path()).mkpath(QFileInfo(dir.filePath(relative)).path());
-        return TestFiles::writeBytes(dir.filePath(relative), bytes);
+        return gw::test::writeBytes(dir.filePath(relative), bytes);
+    }
+    /** The names in a folder, files and folders alike. */
+    QStringList list(const QString& relative) const
+    {
+        return QDir(dir.filePath(relative)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
     }
     /** The status texts since the last call, in order. */
     QStringList takeStatuses()
@@ -64,3 +69,9 @@ struct TestApp
     std::unique_ptr<AppModel> model;
     std::unique_ptr<QSignalSpy> statuses;
 };
+
+/** A catalogue list as the program keeps it. */
+inline QByteArray catalogueOf(const std::vector<gw::test::CatalogueMachine>& rows)
+{
+    return QByteArray::fromStdString(gw::test::catalogueText(rows));
+}
