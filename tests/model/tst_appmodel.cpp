@@ -28,8 +28,8 @@ QByteArray listOf(const QStringList& entries)
     return catalogueOf(rows);
 }
 
-// How the server answers a download; Refused: nothing may be requested.
-enum How { Whole, NoLength, Dropped, NotFound, Refused };
+// How the server answers a download; Stalled: never, while other transfers are tried; Refused: nothing is asked.
+enum How { Whole, NoLength, Dropped, NotFound, Stalled, Refused };
 
 } // namespace
 
@@ -39,434 +39,402 @@ class TestAppModel : public QObject
 
 private slots:
     void initTestCase() { QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy); }
-    void startUpFindsTheHostAndMakesItsGearFolders();
-    void songsFromTheOpenDialogScannedAndChecked();
-    void movesBetweenTheGearFolders_data();
-    void movesBetweenTheGearFolders();
-    void cataloguesAndTheOneSelectedMachine();
-    void download_data();
-    void download();
-    void oneTransferAtATimeAndCancel();
-    void fetchAllMissingByNameCloseAndFileName();
-    void archiveAddressAskedForOnceThenBothPagesFetched();
-};
 
-void TestAppModel::startUpFindsTheHostAndMakesItsGearFolders()
-{
-    TestApp app;
-    AppModel& model = app.start();
-    QVERIFY(app.dialogs.messages.isEmpty());
-    QCOMPARE(app.takeStatuses(),
-             (QStringList{app.path("prog/") + " is current directory",
-                          "Buzz path from Buzz registry settings is " + app.path("host/"),
-                          "Generator list contains  0 machines.  Effects list contains  0 machines."}));
-    QCOMPARE(app.list("host/gear"), (QStringList{"effects", "generators"}));
+    void startUpFindsTheHostAndMakesItsGearFolders()
+    {
+        TestApp app;
+        AppModel& model = app.start();
+        QVERIFY(app.dialogs.messages.isEmpty());
+        QCOMPARE(app.takeStatuses(),
+                 (QStringList{app.path("prog/") + " is current directory",
+                              "Buzz path from Buzz registry settings is " + app.path("host/"),
+                              "Generator list contains  0 machines.  Effects list contains  0 machines."}));
+        QCOMPARE(app.list("host/gear"), (QStringList{"effects", "generators"}));
+        model.cancelTransfer(); // idle: nothing to cancel, nothing said
+        QVERIFY(app.takeStatuses().isEmpty());
 
-    // Without the host's settings the program folder stands in, and every refresh says so again.
-    app.settings->setKeyPresent(false);
-    model.refreshGearFolders();
-    QCOMPARE(app.dialogs.titles, QStringList{"Gearwarden 1.0"});
-    QVERIFY(app.dialogs.messages.first().startsWith(QStringLiteral("Unable to open the key Settings.  ")));
-    QCOMPARE(model.status(), "Temporarily using " + app.path("prog/") + " as buzz path");
-    QCOMPARE(app.list("prog/gear"), (QStringList{"effects", "generators"}));
+        // Without the host's settings the program folder stands in, and every refresh says so again.
+        app.settings->setKeyPresent(false);
+        model.refreshGearFolders();
+        QCOMPARE(app.dialogs.titles, QStringList{"Gearwarden 1.0"});
+        QVERIFY(app.dialogs.messages.first().startsWith("Unable to open the key Settings.  "));
+        QCOMPARE(model.status(), "Temporarily using " + app.path("prog/") + " as buzz path");
+        QCOMPARE(app.list("prog/gear"), (QStringList{"effects", "generators"}));
 
-    // A file named "gear" stands where the folder should be: no folder can be made, even by root.
-    TestApp blocked;
-    QVERIFY(blocked.write("host/gear", "a file"));
-    blocked.start();
-    QVERIFY(blocked.takeStatuses().contains("Unable to create " + blocked.path("host/gear/generators") +
-                                            ".  Its machines cannot be listed; check the rights on " +
-                                            blocked.path("host/")));
-}
-
-void TestAppModel::songsFromTheOpenDialogScannedAndChecked()
-{
-    TestApp app;
-    app.settings->setValue("OpenSongDir", app.path("host").toStdString());
-    const QString in = app.path("songs") + QDir::separator();
-    QVERIFY(app.write("songs/a.bmx", "Not a song"));
-    gw::test::SongWriter song;
-    song.addSimple("Kick", "Acme Kick", 1).addSimple("Bass", "Jeskola Bass 3", 1).addSimple("Echo", "Acme Delay", 2);
-    song.addSimple("Kick 2", "Acme Kick", 1).addSimple("Wide", "Stereo Wide", 2);
-    QVERIFY(song.writeTo((in + "b-good.bmx").toStdString()));
-    QVERIFY(app.write("host/gear/effects/acme delay.DLL", "x"));
-    QVERIFY(app.write("host/gear/generators/Stereo Wide.dll", "x"));
-    AppModel& model = app.start();
-    // Nothing ticked, no current song: only the check runs.
-    model.scanTickedSongs();
-    QCOMPARE(model.status(), QStringLiteral("Completed checking missing machines.  No missing machines."));
-
-    // Several files come as the folder and the names; the classic dialog ends the list with extra NULs.
-    const QString echo = QString::fromUtf8("\u00c9cho.bmx");
-    app.dialogs.openResults << QStringList{in.chopped(1), "b-good.bmx", "Alpha.bmx", echo, "alpha.bmx", "a.bmx",
-                                           "", ""}
-                                   .join(QChar(0));
-    model.addSongsFromDialog();
-    const UserDialogs::OpenRequest& request = app.dialogs.openRequests.first();
-    QCOMPARE(request.title, QStringLiteral("Select one or more bmx or bmw file to add to list"));
-    QCOMPARE(request.initialFolder, app.path("host"));
-    QVERIFY(request.multiSelect);
-    QCOMPARE(model.status(), QStringLiteral("Selected  5 bmx files added to list"));
-    // As a Windows list box shows them: small letter first on a tie, accented letters with their base letter.
-    QCOMPARE(model.songs().names(), (QStringList{in + "a.bmx", in + "alpha.bmx", in + "Alpha.bmx",
-                                                 in + "b-good.bmx", in + echo}));
-    QCOMPARE(model.currentSong(), -1);
-    // A single file is added once and becomes the current song; a cancelled dialog adds nothing.
-    app.dialogs.openResults << in + "b-good.bmx";
-    model.addSongsFromDialog();
-    QCOMPARE(model.songs().size(), 5);
-    QCOMPARE(model.currentSong(), 3);
-    model.addSongsFromDialog();
-    QCOMPARE(model.status(), QStringLiteral("No bmx or bmw selected"));
-    model.tickAll();
-    QVERIFY(model.isTicked(0) && model.isTicked(4));
-    QCOMPARE(model.status(), QStringLiteral("Selected all from bmx files list"));
-    model.tickNone();
-    QVERIFY(!model.isTicked(0) && !model.isTicked(4));
-
-    // The ticked songs are scanned, each made current in turn, then checked.
-    model.setCurrentSong(1);
-    model.setTicked(0, true);
-    model.setTicked(3, true);
-    app.takeStatuses();
-    model.scanTickedSongs();
-    const QString unreadable = "File " + in + "a.bmx is missing Buzz header.  Probably not a buzz file.";
-    QCOMPARE(app.dialogs.messages, QStringList{unreadable});
-    QCOMPARE(model.lastScan().value(0).error, unreadable);
-    // The log holds the last song's trace; each line ends with CR LF.
-    QCOMPARE(model.logLines().mid(0, 2), (QStringList{"Scanning " + in + "b-good.bmx", QDir::separator() + QString("b-good.bmx")}));
-    QVERIFY(model.logLines().contains(QStringLiteral("Machine DLL name Acme Delay")));
-    QVERIFY(model.logText().endsWith(QStringLiteral("\r\n")));
-    const QStringList inOrder = {
-        "Scanning bmx for machines used",
-        "Scanning PARA section for 1 of  6 machines",
-        "Completed scan of  6 machines in PARA section",
-        "Scanning MACH section for machine  6 of  6 machines",
-        "Checking missing machines",
-        "Completed checking missing machines.   1 generators  1 effects missing",
-    };
-    QStringList statuses = app.takeStatuses();
-    QCOMPARE(statuses.last(), inOrder.last());
-    statuses.removeIf([&](const QString& text) { return !inOrder.contains(text); });
-    statuses.removeDuplicates();
-    QCOMPARE(statuses, inOrder);
-    QCOMPARE(model.currentSong(), 3);
-
-    QCOMPARE(model.used(Kind::Generator).names(), (QStringList{"Acme Kick", "Jeskola Bass 3"}));
-    QCOMPARE(model.used(Kind::Effect).names(), (QStringList{"Acme Delay", "Stereo Wide"}));
-    // Built-ins are never missing; an effect filed with the generators is marked.
-    QCOMPARE(model.missing(Kind::Generator).names(), QStringList{"Acme Kick.dll"});
-    QCOMPARE(model.missing(Kind::Effect).names(), QStringList{"(gen dir)Stereo Wide.dll"});
-
-    // The used lists gather until cleared; the missing lists stay until the next check.
-    model.scanTickedSongs();
-    QCOMPARE(model.used(Kind::Generator).size(), 2);
-    model.clearUsed();
-    QVERIFY(model.used(Kind::Generator).isEmpty() && model.used(Kind::Effect).isEmpty());
-    QCOMPARE(model.missing(Kind::Generator).size(), 1);
-    QCOMPARE(model.status(), QStringLiteral("Cleared lists for used generators and effects"));
-    model.clearSongs();
-    QVERIFY(model.songs().isEmpty());
-    QCOMPARE(model.currentSong(), -1);
-    QCOMPARE(model.status(), QStringLiteral("Cleared bmx files list"));
-}
-
-void TestAppModel::movesBetweenTheGearFolders_data()
-{
-    QTest::addColumn<bool>("toEffects");
-    QTest::addColumn<QString>("twin"); // a copy already in the other folder, or empty
-    QTest::newRow("to effects") << true << QString();
-    QTest::newRow("to generators") << false << QString();
-    // The platform ignores letter case, so "twin.dll" there is the same machine: the moved copy is deleted.
-    QTest::newRow("to effects, twin there") << true << QStringLiteral("twin.dll");
-    QTest::newRow("to generators, twin there") << false << QStringLiteral("TWIN.dll");
-}
-
-void TestAppModel::movesBetweenTheGearFolders()
-{
-    QFETCH(bool, toEffects);
-    QFETCH(QString, twin);
-    TestApp app;
-    const QString fromName = toEffects ? "Generators" : "Effects";
-    const QString toName = toEffects ? "Effects" : "Generators";
-    const QString from = "host/gear/" + fromName.toLower() + '/';
-    const QString to = "host/gear/" + toName.toLower() + '/';
-    QVERIFY(app.write(from + "Twin.dll", "moved"));
-    QVERIFY(twin.isEmpty() || app.write(to + twin, "kept"));
-    AppModel& model = app.start();
-    const auto move = [&](const QString& dll) { toEffects ? model.moveToEffects(dll) : model.moveToGenerators(dll); };
-    move(QString()); // nothing selected: the listings are read again, nothing moves
-    QVERIFY(app.dialogs.messages.isEmpty());
-    move(QStringLiteral("Twin.dll"));
-
-    const QString said = twin.isEmpty() ? "Mov%1 Twin.dll from " + fromName + " to " + toName + " directory."
-                                        : "File Twin.dll exists in " + toName + " directory already. Delet%1 from " +
-                                              fromName + " directory.";
-    QCOMPARE(app.dialogs.messages, QStringList{said.arg("ing")});
-    QCOMPARE(model.status(), said.arg("ed"));
-    QCOMPARE(app.list(from), QStringList());
-    QCOMPARE(app.list(to), QStringList{twin.isEmpty() ? "Twin.dll" : twin});
-    QCOMPARE(app.read(to + app.list(to).value(0)), QByteArray(twin.isEmpty() ? "moved" : "kept"));
-    QVERIFY(model.gearFiles(toEffects ? Kind::Generator : Kind::Effect).isEmpty());
-    QCOMPARE(model.gearFiles(toEffects ? Kind::Effect : Kind::Generator).size(), 1);
-}
-
-void TestAppModel::cataloguesAndTheOneSelectedMachine()
-{
-    TestApp app;
-    QVERIFY(app.write("prog/allgenerators.txt", listOf({"Zeta.zip", "alpha.zip", "Zeta.zip"})));
-    AppModel& model = app.start();
-    // An entry the page names twice is listed twice; the effects list, with no file, says nothing.
-    QCOMPARE(model.catalogue(Kind::Generator).names(), (QStringList{"alpha.zip", "Zeta.zip", "Zeta.zip"}));
-    const QStringList statuses = app.takeStatuses();
-    QCOMPARE(statuses.mid(2), (QStringList{"Reading Plugvault generators list",
-                                           statuses.at(3), // the line count depends on the page's layout
-                                           "Generator list contains  3 machines.  Effects list contains  0 machines."}));
-    QVERIFY(statuses.at(3).startsWith(QStringLiteral("Completed reading allgenerators.txt  list.  3 machines. ")));
-
-    // With the detailed view closed a selection only says so; opened, the view loads its kind and follows.
-    model.selectMachine(Kind::Generator, QStringLiteral("Zeta.zip"));
-    QCOMPARE(app.takeStatuses(), QStringList{"Selected Zeta.zip"});
-    QVERIFY(model.catalogueTable().isEmpty());
-    model.openCatalogueView();
-    QCOMPARE(app.takeStatuses(),
-             (QStringList{"Selected Zeta.zip", "Loading detailed generators form", "Complete loaded detailed generators form",
-                          "Syncing main view with detailed view", "Completed syncing main view with detailed view"}));
-    QCOMPARE(model.catalogueTable().size(), 3);
-    QCOMPARE(model.catalogueTable().at(1), (QStringList{"alpha.zip", "2004-05-06", "Dev", "alpha", "About it",
-                                                        "Generator", "1.0", "Stable"}));
-    model.selectMachine(Kind::Generator, QStringLiteral("alpha.zip"));
-    QCOMPARE(app.takeStatuses(), (QStringList{"Selected alpha.zip", "Syncing main view with detailed view",
-                                              "Completed syncing main view with detailed view"}));
-
-    // Refresh reads the lists anew and drops the selection, so a download has nothing to act on; a one-row
-    // catalogue is shown with no row selected.
-    model.readCatalogues();
-    model.downloadSelected();
-    const QString none = "No file selected from 'Download Generators' or 'Download Effects' machine lists";
-    QCOMPARE(app.dialogs.messages, QStringList{none});
-    QCOMPARE(model.status(), none);
-    QVERIFY(app.write("prog/alleffects.txt", listOf({"Echo.zip"})));
-    model.viewCatalogue(Kind::Effect);
-    QCOMPARE(model.catalogueTable().size(), 1);
-    QVERIFY(!model.selection().isValid());
-
-    // A catalogue that is gone keeps its list and the table; the table's first row is then the selected machine.
-    model.viewCatalogue(Kind::Generator);
-    QVERIFY(QFile::remove(app.path("prog/allgenerators.txt")) && QFile::remove(app.path("prog/alleffects.txt")));
-    model.readCatalogues();
-    QCOMPARE(model.catalogue(Kind::Generator).size(), 3);
-    model.viewCatalogue(Kind::Effect);
-    QCOMPARE(model.catalogueViewKind(), Kind::Effect);
-    QCOMPARE(model.catalogueTable().size(), 3);
-    QCOMPARE(model.selection().entry, QStringLiteral("Zeta.zip"));
-    model.closeCatalogueView();
-    model.selectMachine(Kind::Effect, QStringLiteral("Echo.zip"));
-    QCOMPARE(app.takeStatuses().last(), QStringLiteral("Selected Echo.zip"));
-}
-
-void TestAppModel::download_data()
-{
-    QTest::addColumn<QString>("entry");
-    QTest::addColumn<QByteArray>("existing"); // a file of that name in the program folder; null: none
-    QTest::addColumn<int>("answer");          // to the overwrite question
-    QTest::addColumn<int>("how");
-    QTest::addColumn<QStringList>("log"); // how the log begins: $u the address, $s the size, $z the zip, $g the folder
-    const QStringList asked{"Downloading $u", "Kick.zip"};
-    const QStringList installed = asked + QStringList{"Content-Length is  $s", "Completed download of Kick.zip   $s bytes",
-                                                      "Generators folder is unzip destination", "Unzipping $z to $g",
-                                                      "Complete unzipped $z to $g"};
-    const QStringList exists{"File exists Kick.zip"};
-    const int yes = int(Answer::Yes), no = int(Answer::No);
-    QTest::newRow("installed") << "Kick.zip" << QByteArray() << no << int(Whole) << installed;
-    QTest::newRow("empty file there: no question") << "Kick.zip" << QByteArray("") << no << int(Whole) << installed;
-    QTest::newRow("overwrite: yes") << "Kick.zip" << QByteArray("old bytes") << yes << int(Whole)
-                                    << exists + QStringList{"Overwriting Kick.zip"} + installed;
-    QTest::newRow("overwrite: no") << "Kick.zip" << QByteArray("old bytes") << no << int(Whole)
-                                   << exists + QStringList{"Aborting download of Kick.zip"};
-    QTest::newRow("no Content-Length") << "Kick.zip" << QByteArray() << no << int(NoLength)
-                                       << asked + QStringList{"Connected?  Did not download Kick.zip"};
-    QTest::newRow("connection dropped")
-        << "Kick.zip" << QByteArray() << no << int(Dropped)
-        << asked + QStringList{"Content-Length is  $s", "Did not complete download of Kick.zip"};
-    QTest::newRow("404") << "Kick.zip" << QByteArray() << no << int(NotFound)
-                         << asked + QStringList{"Connected?  Did not download Kick.zip"};
-    for (const char* entry : {"../evil.zip", "..\\evil.zip", "sub/x.zip"}) {
-        QTest::newRow(entry) << QString(entry) << QByteArray() << no << int(Refused) << QStringList();
+        // A file named "gear" stands where the folder should be: no folder can be made, even by root.
+        TestApp blocked;
+        QVERIFY(blocked.write("host/gear", "a file"));
+        blocked.start();
+        QVERIFY(blocked.takeStatuses().contains("Unable to create " + blocked.path("host/gear/generators") +
+                                                ".  Its machines cannot be listed; check the rights on " +
+                                                blocked.path("host/")));
     }
-}
 
-void TestAppModel::download()
-{
-    QFETCH(QString, entry);
-    QFETCH(QByteArray, existing);
-    QFETCH(int, how);
-    QFETCH(QStringList, log);
-    TestHttpServer server;
-    QVERIFY(server.listen());
-    const QByteArray dll(3000, 'k');
-    // Stored, so the archive is larger than where the connection drops.
-    Reply reply{.body = gw::test::ZipWriter().add("Kick.dll", dll, gw::test::ZipWriter::Method::Store).bytes()};
-    reply.contentLength = how == NoLength ? -2 : -1;
-    reply.behaviour = how == Dropped ? TestHttpServer::Behaviour::DropAfter : TestHttpServer::Behaviour::Normal;
-    reply.dropAfter = 1500;
-    server.setReply(how == NotFound ? "/elsewhere" : "/machines/" + entry.toLatin1(), reply);
-    TestApp app;
-    QVERIFY(existing.isNull() || app.write("prog/" + entry, existing));
-    QVERIFY(gw::test::SongWriter().addSimple("Kick", "Kick", 1).writeTo(app.path("song.bmx").toStdString()));
-    AppModel& model = app.start(server.baseUrl());
-    model.scanSongs({app.path("song.bmx")});
-    QFETCH(int, answer);
-    app.dialogs.answers << Answer(answer);
+    void songsFromTheOpenDialogScannedAndChecked()
+    {
+        TestApp app;
+        app.settings->setValue("OpenSongDir", app.path("host").toStdString());
+        const QString in = app.path("songs") + QDir::separator();
+        QVERIFY(app.write("songs/a.bmx", "Not a song"));
+        gw::test::SongWriter song;
+        song.addSimple("Kick", "Acme Kick", 1).addSimple("Bass", "Jeskola Bass 3", 1).addSimple("Echo", "Acme Delay", 2);
+        song.addSimple("Kick 2", "Acme Kick", 1).addSimple("Wide", "Stereo Wide", 2);
+        QVERIFY(song.writeTo((in + "b-good.bmx").toStdString()));
+        QVERIFY(app.write("host/gear/effects/acme delay.DLL", "x"));
+        QVERIFY(app.write("host/gear/generators/Stereo Wide.dll", "x"));
+        AppModel& model = app.start();
+        // Nothing ticked, no current song: only the check runs.
+        model.scanTickedSongs();
+        QCOMPARE(model.status(), QStringLiteral("Completed checking missing machines.  No missing machines."));
 
-    const bool installs = log.size() > 5;
-    QCOMPARE(model.download(Kind::Generator, entry), installs);
-    log.replaceInStrings("$u", server.baseUrl() + "machines/Kick.zip").replaceInStrings("$z", app.path("prog/Kick.zip"));
-    log.replaceInStrings("$s", QString::number(reply.body.size()));
-    log.replaceInStrings("$g", app.path("host/gear/generators"));
-    QCOMPARE(model.logLines().mid(0, log.size()), log);
-    QStringList messages;
-    if (!existing.isEmpty()) {
-        messages << "File Kick.zip exists.  File Length is  9  Overwrite?";
-        QCOMPARE(app.dialogs.titles, QStringList{"File exists [Yes/No]"});
-    } else if (how == Refused) {
-        messages << "Refusing to download " + entry + ": it is not a plain file name, so it cannot be saved in " +
-                        app.path("prog/");
+        // Several files come as the folder and the names; the classic dialog ends the list with extra NULs.
+        const QString echo = QString::fromUtf8("\u00c9cho.bmx");
+        app.dialogs.openResults << QStringList{in.chopped(1), "b-good.bmx", "Alpha.bmx", echo, "alpha.bmx", "a.bmx", "",
+                                               ""}.join(QChar(0));
+        model.addSongsFromDialog();
+        const UserDialogs::OpenRequest& request = app.dialogs.openRequests.first();
+        QCOMPARE(request.title, QStringLiteral("Select one or more bmx or bmw file to add to list"));
+        QCOMPARE(request.initialFolder, app.path("host"));
+        QVERIFY(request.multiSelect);
+        QCOMPARE(model.status(), QStringLiteral("Selected  5 bmx files added to list"));
+        // As a Windows list box shows them: small letter first on a tie, accented letters with their base letter.
+        QCOMPARE(model.songs().names(),
+                 (QStringList{in + "a.bmx", in + "alpha.bmx", in + "Alpha.bmx", in + "b-good.bmx", in + echo}));
+        QCOMPARE(model.currentSong(), -1);
+        // A single file is added once and becomes the current song; a cancelled dialog adds nothing.
+        app.dialogs.openResults << in + "b-good.bmx";
+        model.addSongsFromDialog();
+        QCOMPARE(model.songs().size(), 5);
+        QCOMPARE(model.currentSong(), 3);
+        model.addSongsFromDialog();
+        QCOMPARE(model.status(), QStringLiteral("No bmx or bmw selected"));
+        model.tickAll();
+        QVERIFY(model.isTicked(0) && model.isTicked(4));
+        QCOMPARE(model.status(), QStringLiteral("Selected all from bmx files list"));
+        model.tickNone();
+        QVERIFY(!model.isTicked(0) && !model.isTicked(4));
+
+        // The ticked songs are scanned, each made current in turn, then checked.
+        model.setCurrentSong(1);
+        model.setTicked(0, true);
+        model.setTicked(3, true);
+        app.takeStatuses();
+        model.scanTickedSongs();
+        const QString unreadable = "File " + in + "a.bmx is missing Buzz header.  Probably not a buzz file.";
+        QCOMPARE(app.dialogs.messages, QStringList{unreadable});
+        QCOMPARE(model.lastScan().value(0).error, unreadable);
+        // The log holds the last song's trace; each line ends with CR LF.
+        QCOMPARE(model.logLines().mid(0, 2), (QStringList{"Scanning " + in + "b-good.bmx", QDir::separator() + QString("b-good.bmx")}));
+        QVERIFY(model.logLines().contains("Machine DLL name Acme Delay"));
+        QVERIFY(model.logText().endsWith("\r\n"));
+        const QStringList inOrder = {"Scanning bmx for machines used", "Scanning PARA section for 1 of  6 machines",
+                                     "Completed scan of  6 machines in PARA section",
+                                     "Scanning MACH section for machine  6 of  6 machines", "Checking missing machines",
+                                     "Completed checking missing machines.   1 generators  1 effects missing"};
+        QStringList statuses = app.takeStatuses();
+        QCOMPARE(statuses.last(), inOrder.last());
+        statuses.removeIf([&](const QString& text) { return !inOrder.contains(text); });
+        statuses.removeDuplicates();
+        QCOMPARE(statuses, inOrder);
+        QCOMPARE(model.currentSong(), 3);
+        QCOMPARE(model.used(Kind::Generator).names(), (QStringList{"Acme Kick", "Jeskola Bass 3"}));
+        QCOMPARE(model.used(Kind::Effect).names(), (QStringList{"Acme Delay", "Stereo Wide"}));
+        // Built-ins are never missing; an effect filed with the generators is marked.
+        QCOMPARE(model.missing(Kind::Generator).names(), QStringList{"Acme Kick.dll"});
+        QCOMPARE(model.missing(Kind::Effect).names(), QStringList{"(gen dir)Stereo Wide.dll"});
+
+        // The used lists gather until cleared; the missing lists stay until the next check.
+        model.scanTickedSongs();
+        QCOMPARE(model.used(Kind::Generator).size(), 2);
+        model.clearUsed();
+        QVERIFY(model.used(Kind::Generator).isEmpty() && model.used(Kind::Effect).isEmpty());
+        QCOMPARE(model.missing(Kind::Generator).size(), 1);
+        QCOMPARE(model.status(), QStringLiteral("Cleared lists for used generators and effects"));
+        model.clearSongs();
+        QVERIFY(model.songs().isEmpty());
+        QCOMPARE(model.currentSong(), -1);
+        QCOMPARE(model.status(), QStringLiteral("Cleared bmx files list"));
     }
-    QCOMPARE(app.dialogs.messages, messages);
-    QCOMPARE(server.requests().size(), how == Refused || log.contains("Aborting download of Kick.zip") ? 0 : 1);
-    if (!installs) {
-        QCOMPARE(model.status(), how == Refused ? messages.last() : log.last());
+
+    void movesBetweenTheGearFolders_data()
+    {
+        QTest::addColumn<bool>("toEffects");
+        QTest::addColumn<QString>("twin"); // a copy already in the other folder, or empty
+        QTest::newRow("to effects") << true << QString();
+        QTest::newRow("to generators") << false << QString();
+        // The platform ignores letter case, so "twin.dll" there is the same machine: the moved copy is deleted.
+        QTest::newRow("to effects, twin there") << true << QStringLiteral("twin.dll");
+        QTest::newRow("to generators, twin there") << false << QStringLiteral("TWIN.dll");
     }
-    // Nothing half-written anywhere: not in the program folder, not beside it, not in the gear folders.
-    QCOMPARE(app.list(QString()), (QStringList{"host", "prog", "song.bmx"}));
-    QCOMPARE(app.list("prog"), existing.isNull() && !installs ? QStringList() : QStringList{"Kick.zip"});
-    QCOMPARE(app.read("prog/Kick.zip"), installs ? reply.body : existing.isNull() ? "<missing>" : existing);
-    QCOMPARE(app.list("host/gear/generators"), installs ? QStringList{"Kick.dll"} : QStringList());
-    QCOMPARE(app.read("host/gear/generators/Kick.dll"), installs ? dll : "<missing>");
-    // An install does not check again by itself; a check then finds the machine.
-    QCOMPARE(model.missing(Kind::Generator).size(), 1);
-    model.checkMissing();
-    QCOMPARE(model.missing(Kind::Generator).isEmpty(), installs);
-}
+    void movesBetweenTheGearFolders()
+    {
+        QFETCH(bool, toEffects);
+        QFETCH(QString, twin);
+        TestApp app;
+        const QString fromName = toEffects ? "Generators" : "Effects";
+        const QString toName = toEffects ? "Effects" : "Generators";
+        const QString from = "host/gear/" + fromName.toLower() + '/';
+        const QString to = "host/gear/" + toName.toLower() + '/';
+        QVERIFY(app.write(from + "Twin.dll", "moved"));
+        QVERIFY(twin.isEmpty() || app.write(to + twin, "kept"));
+        AppModel& model = app.start();
+        const auto move = [&](const QString& dll) { toEffects ? model.moveToEffects(dll) : model.moveToGenerators(dll); };
+        move(QString()); // nothing selected: the listings are read again, nothing moves
+        QVERIFY(app.dialogs.messages.isEmpty());
+        move(QStringLiteral("Twin.dll"));
 
-void TestAppModel::oneTransferAtATimeAndCancel()
-{
-    TestHttpServer server;
-    QVERIFY(server.listen());
-    server.setReply("/machines/Kick.zip", {.behaviour = TestHttpServer::Behaviour::Stall});
-    TestApp app;
-    AppModel& model = app.start(server.baseUrl());
-    app.takeStatuses();
-    model.cancelTransfer(); // idle: nothing to cancel, nothing said
-    QVERIFY(app.takeStatuses().isEmpty());
+        const QString said = twin.isEmpty() ? "Mov%1 Twin.dll from " + fromName + " to " + toName + " directory."
+                                            : "File Twin.dll exists in " + toName + " directory already. Delet%1 from " +
+                                                  fromName + " directory.";
+        QCOMPARE(app.dialogs.messages, QStringList{said.arg("ing")});
+        QCOMPARE(model.status(), said.arg("ed"));
+        QCOMPARE(app.list(from), QStringList());
+        QCOMPARE(app.list(to), QStringList{twin.isEmpty() ? "Twin.dll" : twin});
+        QCOMPARE(app.read(to + app.list(to).value(0)), QByteArray(twin.isEmpty() ? "moved" : "kept"));
+        QVERIFY(model.gearFiles(toEffects ? Kind::Generator : Kind::Effect).isEmpty());
+        QCOMPARE(model.gearFiles(toEffects ? Kind::Effect : Kind::Generator).size(), 1);
+    }
 
-    // While the machine waits, the other transfers are refused, and Cancel ends the wait, long before the server
-    // would give up on the connection.
-    connect(&server, &TestHttpServer::requestReceived, this, [&] {
-        QTimer::singleShot(0, this, [&] {
+    void cataloguesAndTheOneSelectedMachine()
+    {
+        TestApp app;
+        QVERIFY(app.write("prog/allgenerators.txt", listOf({"Zeta.zip", "alpha.zip", "Zeta.zip"})));
+        AppModel& model = app.start();
+        // An entry the page names twice is listed twice; the effects list, with no file, says nothing.
+        QCOMPARE(model.catalogue(Kind::Generator).names(), (QStringList{"alpha.zip", "Zeta.zip", "Zeta.zip"}));
+        const QStringList statuses = app.takeStatuses();
+        QCOMPARE(statuses.mid(2), (QStringList{"Reading Plugvault generators list",
+                                               statuses.at(3), // the line count depends on the page's layout
+                                               "Generator list contains  3 machines.  Effects list contains  0 machines."}));
+        QVERIFY(statuses.at(3).startsWith("Completed reading allgenerators.txt  list.  3 machines. "));
+
+        // With the detailed view closed a selection only says so; opened, the view loads its kind and follows.
+        const QStringList synced{"Syncing main view with detailed view", "Completed syncing main view with detailed view"};
+        model.selectMachine(Kind::Generator, QStringLiteral("Zeta.zip"));
+        QCOMPARE(app.takeStatuses(), QStringList{"Selected Zeta.zip"});
+        QVERIFY(model.catalogueTable().isEmpty());
+        model.openCatalogueView();
+        QCOMPARE(app.takeStatuses(), QStringList({"Selected Zeta.zip", "Loading detailed generators form",
+                                                  "Complete loaded detailed generators form"}) + synced);
+        QCOMPARE(model.catalogueTable().size(), 3);
+        QCOMPARE(model.catalogueTable().at(1),
+                 (QStringList{"alpha.zip", "2004-05-06", "Dev", "alpha", "About it", "Generator", "1.0", "Stable"}));
+        model.selectMachine(Kind::Generator, QStringLiteral("alpha.zip"));
+        QCOMPARE(app.takeStatuses(), QStringList{"Selected alpha.zip"} + synced);
+
+        // Refresh reads the lists anew and drops the selection, so a download has nothing to act on; a one-row
+        // catalogue is shown with no row selected.
+        model.readCatalogues();
+        model.downloadSelected();
+        const QString none = "No file selected from 'Download Generators' or 'Download Effects' machine lists";
+        QCOMPARE(app.dialogs.messages, QStringList{none});
+        QCOMPARE(model.status(), none);
+        QVERIFY(app.write("prog/alleffects.txt", listOf({"Echo.zip"})));
+        model.viewCatalogue(Kind::Effect);
+        QCOMPARE(model.catalogueTable().size(), 1);
+        QVERIFY(!model.selection().isValid());
+
+        // A catalogue that is gone keeps its list and the table; the table's first row is then the selected one.
+        model.viewCatalogue(Kind::Generator);
+        QVERIFY(QFile::remove(app.path("prog/allgenerators.txt")) && QFile::remove(app.path("prog/alleffects.txt")));
+        model.readCatalogues();
+        QCOMPARE(model.catalogue(Kind::Generator).size(), 3);
+        model.viewCatalogue(Kind::Effect);
+        QCOMPARE(model.catalogueViewKind(), Kind::Effect);
+        QCOMPARE(model.catalogueTable().size(), 3);
+        QCOMPARE(model.selection().entry, QStringLiteral("Zeta.zip"));
+        model.closeCatalogueView();
+        model.selectMachine(Kind::Effect, QStringLiteral("Echo.zip"));
+        QCOMPARE(app.takeStatuses().last(), QStringLiteral("Selected Echo.zip"));
+    }
+
+    void download_data()
+    {
+        QTest::addColumn<int>("how");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QByteArray>("existing"); // a file of that name in the program folder; null: none
+        QTest::addColumn<int>("answer");          // to the overwrite question
+        QTest::addColumn<QStringList>("log"); // how it begins: $u the address, $s the size, $z the zip, $g the folder
+        const QStringList asked{"Downloading $u", "Kick.zip"};
+        const QStringList installed = asked + QStringList{"Content-Length is  $s", "Completed download of Kick.zip   $s bytes",
+                                                          "Generators folder is unzip destination", "Unzipping $z to $g",
+                                                          "Complete unzipped $z to $g"};
+        const QStringList noAnswer = asked + QStringList{"Connected?  Did not download Kick.zip"};
+        const QString kick = "Kick.zip";
+        const QByteArray none, old = "old bytes";
+        const int yes = int(Answer::Yes), no = int(Answer::No);
+        QTest::newRow("installed") << int(Whole) << kick << none << no << installed;
+        QTest::newRow("empty file there: no question") << int(Whole) << kick << QByteArray("") << no << installed;
+        QTest::newRow("overwrite: yes") << int(Whole) << kick << old << yes
+                                        << QStringList{"File exists Kick.zip", "Overwriting Kick.zip"} + installed;
+        QTest::newRow("overwrite: no") << int(Whole) << kick << old << no
+                                       << QStringList{"File exists Kick.zip", "Aborting download of Kick.zip"};
+        QTest::newRow("no Content-Length") << int(NoLength) << kick << none << no << noAnswer;
+        QTest::newRow("connection dropped") << int(Dropped) << kick << none << no
+                                            << asked + QStringList{"Content-Length is  $s", "Did not complete download of Kick.zip"};
+        QTest::newRow("404") << int(NotFound) << kick << none << no << noAnswer;
+        QTest::newRow("busy, then cancelled") << int(Stalled) << kick << none << no
+                                              << asked + QStringList{"Cancelling download"} + noAnswer.mid(2);
+        for (const char* entry : {"../evil.zip", "..\\evil.zip", "sub/x.zip"}) {
+            QTest::newRow(entry) << int(Refused) << QString(entry) << none << no << QStringList();
+        }
+    }
+    void download()
+    {
+        QFETCH(int, how);
+        QFETCH(QString, entry);
+        QFETCH(QByteArray, existing);
+        QFETCH(QStringList, log);
+        TestHttpServer server;
+        QVERIFY(server.listen());
+        const QByteArray dll(3000, 'k');
+        // Stored, so the archive is larger than where the connection drops.
+        Reply reply{.body = gw::test::ZipWriter().add("Kick.dll", dll, gw::test::ZipWriter::Method::Store).bytes()};
+        reply.contentLength = how == NoLength ? -2 : -1;
+        reply.behaviour = how == Dropped   ? TestHttpServer::Behaviour::DropAfter
+                          : how == Stalled ? TestHttpServer::Behaviour::Stall
+                                           : TestHttpServer::Behaviour::Normal;
+        reply.dropAfter = 1500;
+        server.setReply(how == NotFound ? "/elsewhere" : "/machines/" + entry.toLatin1(), reply);
+        TestApp app;
+        QVERIFY(existing.isNull() || app.write("prog/" + entry, existing));
+        QVERIFY(gw::test::SongWriter().addSimple("Kick", "Kick", 1).writeTo(app.path("song.bmx").toStdString()));
+        AppModel& model = app.start(server.baseUrl());
+        model.scanSongs({app.path("song.bmx")});
+        QFETCH(int, answer);
+        app.dialogs.answers << Answer(answer);
+        // While the machine waits, the other transfers are refused, and Cancel ends the wait.
+        const auto tryOthersThenCancel = [&] {
             model.selectMachine(Kind::Generator, QStringLiteral("Other.zip"));
             model.downloadSelected();
             model.fetchCatalogues();
             model.cancelTransfer();
-        });
-    }, Qt::SingleShotConnection);
-    QVERIFY(!model.download(Kind::Generator, QStringLiteral("Kick.zip")));
-    QCOMPARE(server.expired(), 0);
-    const QString busy = QStringLiteral("There is already a download in progress");
-    QCOMPARE(app.dialogs.messages, (QStringList{busy, busy}));
-    QCOMPARE(model.logLines(), (QStringList{"Downloading " + server.baseUrl() + "machines/Kick.zip", "Kick.zip",
-                                            "Cancelling download", "Connected?  Did not download Kick.zip"}));
-    QCOMPARE(server.requestedPaths(), QList<QByteArray>{"/machines/Kick.zip"});
-    QVERIFY(!model.transferInProgress());
-}
+        };
+        if (how == Stalled) {
+            connect(&server, &TestHttpServer::requestReceived, this,
+                    [&] { QTimer::singleShot(0, this, tryOthersThenCancel); }, Qt::SingleShotConnection);
+        }
 
-void TestAppModel::fetchAllMissingByNameCloseAndFileName()
-{
-    TestHttpServer server;
-    QVERIFY(server.listen());
-    TestApp app;
-    gw::test::SongWriter song;
-    song.addSimple("Kick", "Acme Kick", 1).addSimple("Pad", "Lunar Pad", 1).addSimple("None", "Nothing Here", 1);
-    song.addSimple("Chorus", "Glass Chorus", 2).addSimple("Wide", "Stereo Wide", 2).addSimple("Kick 2", "ACME KICK", 1);
-    QVERIFY(song.writeTo(app.path("song.bmx").toStdString()));
-    QVERIFY(app.write("host/gear/generators/stereo wide.dll", "wide"));
-    QVERIFY(app.write("prog/allgenerators.txt",
-                      catalogueOf({{"Acme_Kick.zip", "2001-01-01", "Acme", "Acme Kick", "", "Generator", "1", ""},
-                                   {"Lunar_Pad.zip", "2002-01-01", "Lunar", "Lunar-Pad 2", "", "Generator", "2", ""}})));
-    QVERIFY(app.write("prog/alleffects.txt",
-                      catalogueOf({{"Glass_Chorus.zip", "2003-01-01", "Glass", "GC by Glass", "", "Effect", "1", ""}})));
-    for (const QByteArray dll : {"Acme Kick", "Lunar Pad", "Glass Chorus"}) {
-        server.setReply("/machines/" + QByteArray(dll).replace(' ', '_') + ".zip",
-                        {.body = gw::test::ZipWriter().add(dll + ".dll", dll).bytes()});
+        const bool installs = log.size() > 5;
+        QCOMPARE(model.download(Kind::Generator, entry), installs);
+        QVERIFY(!model.transferInProgress());
+        QCOMPARE(server.expired(), 0); // no wait ended only because the server gave up
+        log.replaceInStrings("$u", server.baseUrl() + "machines/Kick.zip").replaceInStrings("$z", app.path("prog/Kick.zip"));
+        log.replaceInStrings("$s", QString::number(reply.body.size())).replaceInStrings("$g", app.path("host/gear/generators"));
+        // After a 404 the log tells what the transfer said; a refusal leaves the log as it was.
+        QCOMPARE(model.logLines().mid(0, how == NotFound || how == Refused ? log.size() : -1), log);
+        QStringList messages;
+        if (!existing.isEmpty()) {
+            messages << "File Kick.zip exists.  File Length is  9  Overwrite?";
+            QCOMPARE(app.dialogs.titles, QStringList{"File exists [Yes/No]"});
+        } else if (how == Stalled) {
+            messages << "There is already a download in progress" << "There is already a download in progress";
+        } else if (how == Refused) {
+            messages << "Refusing to download " + entry + ": it is not a plain file name, so it cannot be saved in " +
+                            app.path("prog/");
+        }
+        QCOMPARE(app.dialogs.messages, messages);
+        QCOMPARE(server.requests().size(), how == Refused || log.contains("Aborting download of Kick.zip") ? 0 : 1);
+        if (!installs) {
+            QCOMPARE(model.status(), how == Refused ? messages.last() : log.last());
+        }
+        // Nothing half-written anywhere: not in the program folder, not beside it, not in the gear folders.
+        QCOMPARE(app.list(QString()), (QStringList{"host", "prog", "song.bmx"}));
+        QCOMPARE(app.list("prog"), existing.isNull() && !installs ? QStringList() : QStringList{"Kick.zip"});
+        QCOMPARE(app.read("prog/Kick.zip"), installs ? reply.body : existing.isNull() ? "<missing>" : existing);
+        QCOMPARE(app.list("host/gear/generators"), installs ? QStringList{"Kick.dll"} : QStringList());
+        QCOMPARE(app.read("host/gear/generators/Kick.dll"), installs ? dll : "<missing>");
+        // An install does not check again by itself; a check then finds the machine.
+        QCOMPARE(model.missing(Kind::Generator).size(), 1);
+        model.checkMissing();
+        QCOMPARE(model.missing(Kind::Generator).isEmpty(), installs);
     }
-    AppModel& model = app.start(server.baseUrl());
-    model.scanSongs({app.path("song.bmx")});
 
-    QStringList table;
-    for (const FetchResult& done : model.fetchAllMissing()) {
-        table << QStringList{done.match.dll, done.match.entry, done.match.how, done.result}.join(u'|');
+    void fetchAllMissingByNameCloseAndFileName()
+    {
+        TestHttpServer server;
+        QVERIFY(server.listen());
+        TestApp app;
+        gw::test::SongWriter song;
+        song.addSimple("Kick", "Acme Kick", 1).addSimple("Pad", "Lunar Pad", 1).addSimple("None", "Nothing Here", 1);
+        song.addSimple("Chorus", "Glass Chorus", 2).addSimple("Wide", "Stereo Wide", 2).addSimple("Kick 2", "ACME KICK", 1);
+        QVERIFY(song.writeTo(app.path("song.bmx").toStdString()));
+        QVERIFY(app.write("host/gear/generators/stereo wide.dll", "wide"));
+        QVERIFY(app.write("prog/allgenerators.txt",
+                          catalogueOf({{"Acme_Kick.zip", "2001-01-01", "Acme", "Acme Kick", "", "Generator", "1", ""},
+                                       {"Lunar_Pad.zip", "2002-01-01", "Lunar", "Lunar-Pad 2", "", "Generator", "2", ""}})));
+        QVERIFY(app.write("prog/alleffects.txt",
+                          catalogueOf({{"Glass_Chorus.zip", "2003-01-01", "Glass", "GC by Glass", "", "Effect", "1", ""}})));
+        for (const QByteArray dll : {"Acme Kick", "Lunar Pad", "Glass Chorus"}) {
+            server.setReply("/machines/" + QByteArray(dll).replace(' ', '_') + ".zip",
+                            {.body = gw::test::ZipWriter().add(dll + ".dll", dll).bytes()});
+        }
+        AppModel& model = app.start(server.baseUrl());
+        model.scanSongs({app.path("song.bmx")});
+
+        QStringList table;
+        for (const FetchResult& done : model.fetchAllMissing()) {
+            table << QStringList{done.match.dll, done.match.entry, done.match.how, done.result}.join(u'|');
+        }
+        QCOMPARE(table, (QStringList{"Acme Kick.dll|Acme_Kick.zip|name|installed",
+                                     "ACME KICK.dll|Acme_Kick.zip|name|installed",
+                                     "Lunar Pad.dll|Lunar_Pad.zip|close|installed", "Nothing Here.dll|||no match",
+                                     "Stereo Wide.dll||move|moved", "Glass Chorus.dll|Glass_Chorus.zip|file name|installed"}));
+        // Each zip once, each machine where it belongs; the recheck leaves only the one the catalogue lacks.
+        QCOMPARE(server.requestedPaths(), (QList<QByteArray>{"/machines/Acme_Kick.zip", "/machines/Lunar_Pad.zip",
+                                                             "/machines/Glass_Chorus.zip"}));
+        QCOMPARE(app.read("host/gear/generators/Lunar Pad.dll"), QByteArray("Lunar Pad"));
+        QCOMPARE(app.read("host/gear/effects/Glass Chorus.dll"), QByteArray("Glass Chorus"));
+        QCOMPARE(app.read("host/gear/effects/stereo wide.dll"), QByteArray("wide"));
+        QCOMPARE(model.missing(Kind::Generator).names(), QStringList{"Nothing Here.dll"});
+        QVERIFY(model.missing(Kind::Effect).isEmpty());
+        QVERIFY(app.dialogs.messages.isEmpty());
+        // A click on a missing machine selects its row, or says the catalogue has none.
+        model.selectMissing(Kind::Generator, QStringLiteral("Nothing Here.dll"));
+        QCOMPARE(model.status(), QStringLiteral("The catalogue has no match for Nothing Here.dll"));
     }
-    QCOMPARE(table, (QStringList{"Acme Kick.dll|Acme_Kick.zip|name|installed", "ACME KICK.dll|Acme_Kick.zip|name|installed",
-                                 "Lunar Pad.dll|Lunar_Pad.zip|close|installed", "Nothing Here.dll|||no match",
-                                 "Stereo Wide.dll||move|moved",
-                                 "Glass Chorus.dll|Glass_Chorus.zip|file name|installed"}));
-    // Each zip once, each machine where it belongs; the recheck leaves only the one the catalogue lacks.
-    QCOMPARE(server.requestedPaths(), (QList<QByteArray>{"/machines/Acme_Kick.zip", "/machines/Lunar_Pad.zip",
-                                                         "/machines/Glass_Chorus.zip"}));
-    QCOMPARE(app.read("host/gear/generators/Lunar Pad.dll"), QByteArray("Lunar Pad"));
-    QCOMPARE(app.read("host/gear/effects/Glass Chorus.dll"), QByteArray("Glass Chorus"));
-    QCOMPARE(app.read("host/gear/effects/stereo wide.dll"), QByteArray("wide"));
-    QCOMPARE(model.missing(Kind::Generator).names(), QStringList{"Nothing Here.dll"});
-    QVERIFY(model.missing(Kind::Effect).isEmpty());
-    QVERIFY(app.dialogs.messages.isEmpty());
 
-    // A click on a missing machine selects its row, or says the catalogue has none.
-    model.selectMissing(Kind::Generator, QStringLiteral("Nothing Here.dll"));
-    QCOMPARE(model.status(), QStringLiteral("The catalogue has no match for Nothing Here.dll"));
-}
+    void archiveAddressAskedForOnceThenBothPagesFetched()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings().remove(QStringLiteral("archiveUrl"));
+        TestApp app;
+        AppModel& model = app.start(gw::archiveBaseUrl({}));
+        QVERIFY(model.archiveBaseUrl().isEmpty());
+        connect(&model, &AppModel::archiveUrlChanged, &gw::rememberArchiveBaseUrl);
+        // Cancelled: the transfer says so and tries nothing.
+        QVERIFY(!model.fetchCatalogues());
+        QCOMPARE(app.dialogs.textQuestions, QStringList{"Machine archive"});
+        QVERIFY(model.status().startsWith("No machine archive address is set"));
 
-void TestAppModel::archiveAddressAskedForOnceThenBothPagesFetched()
-{
-    QStandardPaths::setTestModeEnabled(true);
-    QSettings().remove(QStringLiteral("archiveUrl"));
-    TestApp app;
-    AppModel& model = app.start(gw::archiveBaseUrl({}));
-    QVERIFY(model.archiveBaseUrl().isEmpty());
-    connect(&model, &AppModel::archiveUrlChanged, &gw::rememberArchiveBaseUrl);
-    // Cancelled: the transfer says so and tries nothing.
-    QVERIFY(!model.fetchCatalogues());
-    QCOMPARE(app.dialogs.textQuestions, QStringList{"Machine archive"});
-    QVERIFY(model.status().startsWith(QStringLiteral("No machine archive address is set")));
+        // Given: used at once and kept for the next run; an address given for a run wins. The pages come as the
+        // site serves them and are kept converted.
+        TestHttpServer server;
+        QVERIFY(server.listen());
+        Reply effects{.body = listOf({"Echo.zip"}).replace("\r\n", "\n")};
+        server.setReply("/allgenerators.php", {.body = listOf({"Kick.zip"}).replace("\r\n", "\n")});
+        server.setReply("/alleffects.php", effects);
+        app.dialogs.texts << server.baseUrl().chopped(1);
+        QVERIFY(model.fetchCatalogues());
+        QCOMPARE(server.requestedPaths(), (QList<QByteArray>{"/allgenerators.php", "/alleffects.php"}));
+        QCOMPARE(gw::archiveBaseUrl({}), server.baseUrl());
+        QCOMPARE(gw::archiveBaseUrl(QStringLiteral("http://other.example")), QStringLiteral("http://other.example/"));
+        QSettings().remove(QStringLiteral("archiveUrl"));
+        QCOMPARE(app.read("prog/allgenerators.txt"), listOf({"Kick.zip"}));
+        QCOMPARE(app.read("prog/alleffects.txt"), listOf({"Echo.zip"}));
+        QCOMPARE(model.logLines().first(), "Downloading " + server.baseUrl() + "allgenerators.php");
+        QCOMPARE(model.logLines().last(), "Completed converting allgenerators.htm and alleffects.htm from UNIX to DOS");
 
-    // Given: used at once and kept for the next run; an address given for a run wins. The pages come as the site
-    // serves them and are kept converted.
-    TestHttpServer server;
-    QVERIFY(server.listen());
-    Reply effects{.body = listOf({"Echo.zip"}).replace("\r\n", "\n")};
-    server.setReply("/allgenerators.php", {.body = listOf({"Kick.zip"}).replace("\r\n", "\n")});
-    server.setReply("/alleffects.php", effects);
-    app.dialogs.texts << server.baseUrl().chopped(1);
-    QVERIFY(model.fetchCatalogues());
-    QCOMPARE(server.requestedPaths(), (QList<QByteArray>{"/allgenerators.php", "/alleffects.php"}));
-    QCOMPARE(gw::archiveBaseUrl({}), server.baseUrl());
-    QCOMPARE(gw::archiveBaseUrl(QStringLiteral("http://other.example")), QStringLiteral("http://other.example/"));
-    QSettings().remove(QStringLiteral("archiveUrl"));
-    QCOMPARE(app.read("prog/allgenerators.txt"), listOf({"Kick.zip"}));
-    QCOMPARE(app.read("prog/alleffects.txt"), listOf({"Echo.zip"}));
-    QCOMPARE(model.logLines().first(), "Downloading " + server.baseUrl() + "allgenerators.php");
-    QCOMPARE(model.logLines().last(),
-             QStringLiteral("Completed converting allgenerators.htm and alleffects.htm from UNIX to DOS"));
-
-    // Without a content type on the second page, neither list is converted and the old one stays.
-    effects.contentType.clear();
-    server.setReply("/alleffects.php", effects);
-    QVERIFY(app.write("prog/alleffects.txt", "old list\r\n"));
-    QVERIFY(!model.fetchCatalogues());
-    QCOMPARE(model.logLines().last(), QStringLiteral("Connected?  Did not download alleffects.php"));
-    QCOMPARE(app.read("prog/alleffects.txt"), QByteArray("old list\r\n"));
-    QCOMPARE(app.dialogs.textQuestions.size(), 2); // once cancelled, once given, then never again
-}
+        // Without a content type on the second page, neither list is converted and the old one stays.
+        effects.contentType.clear();
+        server.setReply("/alleffects.php", effects);
+        QVERIFY(app.write("prog/alleffects.txt", "old list\r\n"));
+        QVERIFY(!model.fetchCatalogues());
+        QCOMPARE(model.logLines().last(), QStringLiteral("Connected?  Did not download alleffects.php"));
+        QCOMPARE(app.read("prog/alleffects.txt"), QByteArray("old list\r\n"));
+        QCOMPARE(app.dialogs.textQuestions.size(), 2); // once cancelled, once given, then never again
+    }
+};
 
 QTEST_GUILESS_MAIN(TestAppModel)
 #include "tst_appmodel.moc"
