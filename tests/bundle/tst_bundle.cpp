@@ -28,14 +28,16 @@ private slots:
     void bundleCarriesTheInstalledMachinesAndInstallsThem()
     {
         TestApp app;
-        gw::test::SongWriter one;
-        one.addSimple("Kick", "Acme Kick", 1).addSimple("Bass", "Jeskola Bass 3", 1).addSimple("Echo", "Acme Delay", 2);
+        gw::test::SongWriter one, two;
+        one.addSimple("K", "Acme Kick", 1).addSimple("B", "Jeskola Bass 3", 1).addSimple("E", "Acme Delay", 2);
         QVERIFY(one.writeTo(app.path("one.bmx").toStdString()));
-        gw::test::SongWriter two;
-        QVERIFY(two.addSimple("Arp", "Lunar Arp", 1).addSimple("Gone", "Not Here", 2).writeTo(app.path("two.bmw").toStdString()));
+        two.addSimple("A", "Lunar Arp", 1).addSimple("G", "Not Here", 2);
+        QVERIFY(two.writeTo(app.path("two.bmw").toStdString()));
         // Installed under other letter cases, and one generator filed with the effects.
-        QVERIFY(app.write("host/gear/generators/acme kick.DLL", "kick") && app.write("host/gear/effects/Acme Delay.dll", "delay"));
-        QVERIFY(app.write("host/gear/effects/Lunar Arp.dll", "arp") && app.write("host/gear/generators/Unused.dll", "unused"));
+        QVERIFY(app.write("host/gear/generators/acme kick.DLL", "kick"));
+        QVERIFY(app.write("host/gear/effects/Acme Delay.dll", "delay"));
+        QVERIFY(app.write("host/gear/effects/Lunar Arp.dll", "arp"));
+        QVERIFY(app.write("host/gear/generators/Unused.dll", "unused"));
         AppModel& model = app.start();
 
         const QString zip = app.path("out.zip");
@@ -71,7 +73,8 @@ private slots:
         const QString zip = app.path("hostile.zip");
         gw::test::ZipWriter hostile;
         for (const char* name : {"gear/generators/../../../escape.dll", "/etc/absolute.bmx", "C:/drive.bmx",
-                                 "gear\\generators\\backslash.dll", "gear/generators/sub/deeper.dll", "gear/effects/readme.txt"}) {
+                                 "gear\\generators\\backslash.dll", "gear/generators/sub/deeper.dll",
+                                 "gear/effects/readme.txt"}) {
             hostile.add(name, "x");
         }
         hostile.add("gear/generators/Twin.dll", "first").add("gear/generators/twin.dll", "second");

@@ -45,7 +45,10 @@ QByteArray page(const std::vector<CatalogueMachine>& machines, bool served = fal
     return served ? QByteArray(text).replace("\r\n", "\n") : text;
 }
 
-Reply reply(const QByteArray& body, const QByteArray& type = "text/html") { return {.contentType = type, .body = body}; }
+Reply reply(const QByteArray& body, const QByteArray& type = "text/html")
+{
+    return {.contentType = type, .body = body};
+}
 
 // Out of name order, with a tab, a Windows-1252 euro sign and letters whose case differs from the filters'.
 const std::vector<CatalogueMachine> kGenerators = {
@@ -95,8 +98,8 @@ private slots:
         QTest::addColumn<QString>("out"); // how help texts begin
         QTest::addColumn<QString>("err");
         const auto usage = [](const char* name, const QStringList& arguments, const char* message) {
-            QTest::newRow(name) << arguments << 2 << QString()
-                                << QString("gearwarden %1: %2\nTry 'gearwarden %1 --help'.\n").arg(arguments[0], message);
+            const QString err = QString("gearwarden %1: %2\nTry 'gearwarden %1 --help'.\n").arg(arguments[0], message);
+            QTest::newRow(name) << arguments << 2 << QString() << err;
         };
         usage("scan without a path", {"scan"}, "scan needs at least one song file or folder");
         usage("unknown option", {"scan", "--colour", "songs"}, "unknown option '--colour'");
@@ -104,8 +107,9 @@ private slots:
         usage("log and json", {"scan", "--log", "--json", "x"}, "--log and --json cannot be used together");
         usage("two filters", {"catalogue", "a", "b"}, "give at most one FILTER");
         usage("update with argument", {"update-catalogue", "extra"}, "unexpected argument 'extra'");
-        usage("both kinds", {"download", "A.zip", "--generator", "--effect"}, "give exactly one of --generator and --effect");
-        usage("no kind", {"download", "A.zip"}, "give exactly one of --generator and --effect");
+        const char* const oneKind = "give exactly one of --generator and --effect";
+        usage("both kinds", {"download", "A.zip", "--generator", "--effect"}, oneKind);
+        usage("no kind", {"download", "A.zip"}, oneKind);
         usage("no entry", {"download", "--effect"}, "give exactly one ENTRY");
         const auto row = [](const char* name, const QStringList& arguments, int status, const QString& out,
                             const QString& err = {}) { QTest::newRow(name) << arguments << status << out << err; };
@@ -116,8 +120,10 @@ private slots:
         row("help", {"--help"}, 0,
             "Usage: gearwarden [--program-folder DIR] [--archive-url URL]\n       gearwarden scan "
             "[--host-folder DIR] [--program-folder DIR] [--log] [--json] PATH...\n");
-        row("download help", {"download", "--help"}, 0, "Usage: gearwarden download (--generator|--effect) ENTRY [--yes] ");
-        row("catalogue help", {"--help", "catalogue"}, 0, "Usage: gearwarden catalogue [--program-folder DIR] [--effects] ");
+        row("download help", {"download", "--help"}, 0,
+            "Usage: gearwarden download (--generator|--effect) ENTRY [--yes] ");
+        row("catalogue help", {"--help", "catalogue"}, 0,
+            "Usage: gearwarden catalogue [--program-folder DIR] [--effects] ");
 
         const QStringList scan{"scan", "--host-folder", samples("host")};
         row("report", scan + QStringList{samples("songs/evening.bmx")}, 1,
@@ -141,8 +147,9 @@ private slots:
             "[\n    \"Zed_Pad.zip\",\n    \"Acme_Kick.zip\",\n    \"Lunar_Arp.zip\"\n]\n");
         row("rows as json", catalogue + QStringList{"--json", "kick"}, 0,
             "[\n    {\n        \"date\": \"2003-04-05\",\n        \"description\": \"Kick for \u20ac 5\",\n"
-            "        \"developer\": \"Acme\",\n        \"filename\": \"Acme_Kick.zip\",\n        \"name\": \"Acme Kick\",\n"
-            "        \"status\": \"Stable\",\n        \"type\": \"Generator\",\n        \"version\": \"1.2\"\n    }\n]\n");
+            "        \"developer\": \"Acme\",\n        \"filename\": \"Acme_Kick.zip\",\n"
+            "        \"name\": \"Acme Kick\",\n        \"status\": \"Stable\",\n        \"type\": \"Generator\",\n"
+            "        \"version\": \"1.2\"\n    }\n]\n");
         row("effects", catalogue + QStringList{"--effects"}, 0,
             "Glass_Chorus.zip\t2005-06-07\tGlass\tGlass Chorus\tChorus\tEffect\t1.0\tStable\n");
     }
@@ -150,7 +157,8 @@ private slots:
     {
         QFETCH(QStringList, arguments);
         QFETCH(QString, out);
-        QVERIFY(writeBytes(prog("allgenerators.txt"), page(kGenerators)) && writeBytes(prog("alleffects.txt"), page(kEffects)));
+        QVERIFY(writeBytes(prog("allgenerators.txt"), page(kGenerators)));
+        QVERIFY(writeBytes(prog("alleffects.txt"), page(kEffects)));
         // A download that went ahead despite an error shows as a request here, not on the real archive.
         const QStringList server{"--archive-url", m_server->baseUrl()};
         const Result r = run(arguments.first() == "download" ? arguments + server : arguments);
@@ -184,9 +192,9 @@ private slots:
             pathAndError << path.section('/', -2) + '|' + song["error"].toString("null");
         }
         // Folder and file name show the order across the folders searched.
-        QCOMPARE(pathAndError, (QStringList{"songs/evening.bmx|null", "songs/master-only.bmx|null", "songs/swapped.bmw|null",
-                                            "broken/cut-short.bmx|" + cutShort, "broken/older.bmx|" + noPara,
-                                            "a/one.bmw|null", "b/two.BMX|null"}));
+        QCOMPARE(pathAndError, (QStringList{"songs/evening.bmx|null", "songs/master-only.bmx|null",
+                                            "songs/swapped.bmw|null", "broken/cut-short.bmx|" + cutShort,
+                                            "broken/older.bmx|" + noPara, "a/one.bmw|null", "b/two.BMX|null"}));
         QStringList inFileOrder;
         for (const QJsonValue& m : songs.at(0)["machines"].toArray()) {
             inFileOrder << m["name"].toString() + '|' + m["dll"].toString() + '|' + m["kind"].toString();
@@ -213,16 +221,17 @@ private slots:
         const QString song = samples("songs/evening.bmx");
         const Result r = run({"scan", "--log", song});
         QCOMPARE(r.status, 1);
-        QCOMPARE(r.err, "Unable to open the key Settings.  HKEY_CURRENT_USER\\Software\\Jeskola\\Buzz\\Settings not found "
-                        "in Windows Registry.  Using current directory of " + prog({}) +
+        QCOMPARE(r.err, "Unable to open the key Settings.  HKEY_CURRENT_USER\\Software\\Jeskola\\Buzz\\Settings not "
+                        "found in Windows Registry.  Using current directory of " + prog({}) +
                             " as temporary Buzz path.  Try running Buzz usually corrects Buzz Registry settings.\n");
         // The log comes first, then a blank line and the report.
         QVERIFY2(r.out.startsWith("Scanning " + QDir::toNativeSeparators(song) + '\n'), qPrintable(r.out));
-        QVERIFY(r.out.indexOf("\n****Scanning MACH Section****\n") < r.out.indexOf("\nMachine DLL name Ember Crusher\n"));
-        QVERIFY(r.out.endsWith("\nMachine DLL name Ember Crusher\n\nGenerators used\n  Acme Kick\n  Jeskola Bass 3\n"
-                               "  Lunar Pad\nEffects used\n  Acme Delay\n  Ember Crusher\n  Jeskola Raverb\nMissing "
-                               "Generators\n  Acme Kick.dll\n  Lunar Pad.dll\nMissing Effects\n  Acme Delay.dll\n  Ember "
-                               "Crusher.dll\n"));
+        const QString last = "\nMachine DLL name Ember Crusher\n";
+        QVERIFY(r.out.indexOf("\n****Scanning MACH Section****\n") < r.out.indexOf(last));
+        QVERIFY(r.out.endsWith(last + "\nGenerators used\n  Acme Kick\n  Jeskola Bass 3\n  Lunar Pad\nEffects used\n"
+                                      "  Acme Delay\n  Ember Crusher\n  Jeskola Raverb\nMissing Generators\n"
+                                      "  Acme Kick.dll\n  Lunar Pad.dll\nMissing Effects\n  Acme Delay.dll\n"
+                                      "  Ember Crusher.dll\n"));
         QCOMPARE(entries(prog({})), QStringList()); // the command line only reads: it makes no gear folders
     }
 
@@ -252,11 +261,13 @@ private slots:
         }
         // Sizes read as in the window: two blanks, then the number with a leading blank.
         const auto fetched = [this](const QString& name, qsizetype size, bool log) {
-            return QStringList{"Downloading " + m_server->baseUrl() + name} + (log ? QStringList{name} : QStringList()) +
-                   QStringList{"Content-Type is text/html", QString("Completed download of %1   %2 bytes").arg(name).arg(size)};
+            const QString completed = QString("Completed download of %1   %2 bytes").arg(name).arg(size);
+            return QStringList{"Downloading " + m_server->baseUrl() + name} + QStringList(log ? 1 : 0, name) +
+                   QStringList{"Content-Type is text/html", completed};
         };
         const qsizetype effects = page(kEffects, true).size();
-        const QStringList converted{"Converting allgenerators.htm from UNIX to DOS", "Converting alleffects.htm from UNIX to DOS",
+        const QStringList converted{"Converting allgenerators.htm from UNIX to DOS",
+                                    "Converting alleffects.htm from UNIX to DOS",
                                     "Completed converting allgenerators.htm and alleffects.htm from UNIX to DOS", ""};
         QCOMPARE(r.out.split('\n'), fetched("allgenerators.php", generators.body.size(), true) +
                                         fetched("alleffects.php", effects, true) + converted);
@@ -380,7 +391,8 @@ private slots:
         QVERIFY(song.addSimple("Ghost", "Nowhere", 2).writeTo(songPath.toStdString()));
         std::vector<CatalogueMachine> effects = kEffects;
         effects.push_back({"Glass_Wide.zip", "2006-01-01", "Glass", "Wide by Glass", "", "Effect", "1.0", ""});
-        QVERIFY(writeBytes(prog("allgenerators.txt"), page(kGenerators)) && writeBytes(prog("alleffects.txt"), page(effects)));
+        QVERIFY(writeBytes(prog("allgenerators.txt"), page(kGenerators)));
+        QVERIFY(writeBytes(prog("alleffects.txt"), page(effects)));
         for (const QByteArray dll : {"Acme Kick", "Zed Pad v2", "Glass Wide"}) {
             const QByteArray entry = QByteArray(dll).replace(" v2", "").replace(' ', '_') + ".zip";
             m_server->setReply("/machines/" + entry, reply(gw::test::ZipWriter().add(dll + ".dll", entry).bytes()));
@@ -414,7 +426,10 @@ private:
     Result run(const QStringList& arguments, const QProcessEnvironment& environment = {});
     static QString samples(const QString& relative) { return QStringLiteral(GW_SAMPLES "/") + relative; }
     static QStringList strings(const QJsonValue& value) { return value.toVariant().toStringList(); }
-    static QStringList entries(const QString& dir) { return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot); }
+    static QStringList entries(const QString& folder)
+    {
+        return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    }
     QString prog(const QString& name) const { return m_dir->filePath("prog/" + name); }
     QString host(const QString& name) const { return m_dir->filePath("host/" + name); }
 

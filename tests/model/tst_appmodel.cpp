@@ -77,8 +77,8 @@ private slots:
         const QString in = app.path("songs") + QDir::separator();
         QVERIFY(app.write("songs/a.bmx", "Not a song"));
         gw::test::SongWriter song;
-        song.addSimple("Kick", "Acme Kick", 1).addSimple("Bass", "Jeskola Bass 3", 1).addSimple("Echo", "Acme Delay", 2);
-        song.addSimple("Kick 2", "Acme Kick", 1).addSimple("Wide", "Stereo Wide", 2);
+        song.addSimple("K", "Acme Kick", 1).addSimple("B", "Jeskola Bass 3", 1).addSimple("E", "Acme Delay", 2);
+        song.addSimple("K2", "Acme Kick", 1).addSimple("W", "Stereo Wide", 2);
         QVERIFY(song.writeTo((in + "b-good.bmx").toStdString()));
         QVERIFY(app.write("host/gear/effects/acme delay.DLL", "x"));
         QVERIFY(app.write("host/gear/generators/Stereo Wide.dll", "x"));
@@ -124,7 +124,8 @@ private slots:
         QCOMPARE(app.dialogs.messages, QStringList{unreadable});
         QCOMPARE(model.lastScan().value(0).error, unreadable);
         // The log holds the last song's trace; each line ends with CR LF.
-        QCOMPARE(model.logLines().mid(0, 2), (QStringList{"Scanning " + in + "b-good.bmx", QDir::separator() + QString("b-good.bmx")}));
+        QCOMPARE(model.logLines().mid(0, 2),
+                 (QStringList{"Scanning " + in + "b-good.bmx", QDir::separator() + QString("b-good.bmx")}));
         QVERIFY(model.logLines().contains("Machine DLL name Acme Delay"));
         QVERIFY(model.logText().endsWith("\r\n"));
         const QStringList inOrder = {"Scanning bmx for machines used", "Scanning PARA section for 1 of  6 machines",
@@ -178,16 +179,15 @@ private slots:
         QVERIFY(app.write(from + "Twin.dll", "moved"));
         QVERIFY(twin.isEmpty() || app.write(to + twin, "kept"));
         AppModel& model = app.start();
-        const auto move = [&](const QString& dll) { toEffects ? model.moveToEffects(dll) : model.moveToGenerators(dll); };
+        const auto move = [&](const QString& d) { toEffects ? model.moveToEffects(d) : model.moveToGenerators(d); };
         move(QString()); // nothing selected: the listings are read again, nothing moves
         QVERIFY(app.dialogs.messages.isEmpty());
         move(QStringLiteral("Twin.dll"));
 
-        const QString said = twin.isEmpty() ? "Mov%1 Twin.dll from " + fromName + " to " + toName + " directory."
-                                            : "File Twin.dll exists in " + toName + " directory already. Delet%1 from " +
-                                                  fromName + " directory.";
-        QCOMPARE(app.dialogs.messages, QStringList{said.arg("ing")});
-        QCOMPARE(model.status(), said.arg("ed"));
+        QString said = twin.isEmpty() ? "Mov%1 Twin.dll from %2 to %3 directory."
+                                      : "File Twin.dll exists in %3 directory already. Delet%1 from %2 directory.";
+        QCOMPARE(app.dialogs.messages, QStringList{said.arg("ing", fromName, toName)});
+        QCOMPARE(model.status(), said.arg("ed", fromName, toName));
         QCOMPARE(app.list(from), QStringList());
         QCOMPARE(app.list(to), QStringList{twin.isEmpty() ? "Twin.dll" : twin});
         QCOMPARE(app.read(to + app.list(to).value(0)), QByteArray(twin.isEmpty() ? "moved" : "kept"));
@@ -202,14 +202,15 @@ private slots:
         AppModel& model = app.start();
         // An entry the page names twice is listed twice; the effects list, with no file, says nothing.
         QCOMPARE(model.catalogue(Kind::Generator).names(), (QStringList{"alpha.zip", "Zeta.zip", "Zeta.zip"}));
-        const QStringList statuses = app.takeStatuses();
-        QCOMPARE(statuses.mid(2), (QStringList{"Reading Plugvault generators list",
-                                               statuses.at(3), // the line count depends on the page's layout
-                                               "Generator list contains  3 machines.  Effects list contains  0 machines."}));
-        QVERIFY(statuses.at(3).startsWith("Completed reading allgenerators.txt  list.  3 machines. "));
+        const QStringList statuses = app.takeStatuses(); // the line count depends on the page's layout
+        QVERIFY(statuses.value(3).startsWith("Completed reading allgenerators.txt  list.  3 machines. "));
+        QCOMPARE(statuses.mid(2),
+                 (QStringList{"Reading Plugvault generators list", statuses.value(3),
+                              "Generator list contains  3 machines.  Effects list contains  0 machines."}));
 
         // With the detailed view closed a selection only says so; opened, the view loads its kind and follows.
-        const QStringList synced{"Syncing main view with detailed view", "Completed syncing main view with detailed view"};
+        const QStringList synced{"Syncing main view with detailed view",
+                                 "Completed syncing main view with detailed view"};
         model.selectMachine(Kind::Generator, QStringLiteral("Zeta.zip"));
         QCOMPARE(app.takeStatuses(), QStringList{"Selected Zeta.zip"});
         QVERIFY(model.catalogueTable().isEmpty());
@@ -256,9 +257,10 @@ private slots:
         QTest::addColumn<int>("answer");          // to the overwrite question
         QTest::addColumn<QStringList>("log"); // how it begins: $u the address, $s the size, $z the zip, $g the folder
         const QStringList asked{"Downloading $u", "Kick.zip"};
-        const QStringList installed = asked + QStringList{"Content-Length is  $s", "Completed download of Kick.zip   $s bytes",
-                                                          "Generators folder is unzip destination", "Unzipping $z to $g",
-                                                          "Complete unzipped $z to $g"};
+        const QStringList installed = asked + QStringList{"Content-Length is  $s",
+                                                          "Completed download of Kick.zip   $s bytes",
+                                                          "Generators folder is unzip destination",
+                                                          "Unzipping $z to $g", "Complete unzipped $z to $g"};
         const QStringList noAnswer = asked + QStringList{"Connected?  Did not download Kick.zip"};
         const QString kick = "Kick.zip";
         const QByteArray none, old = "old bytes";
@@ -270,8 +272,8 @@ private slots:
         QTest::newRow("overwrite: no") << int(Whole) << kick << old << no
                                        << QStringList{"File exists Kick.zip", "Aborting download of Kick.zip"};
         QTest::newRow("no Content-Length") << int(NoLength) << kick << none << no << noAnswer;
-        QTest::newRow("connection dropped") << int(Dropped) << kick << none << no
-                                            << asked + QStringList{"Content-Length is  $s", "Did not complete download of Kick.zip"};
+        const QStringList incomplete{"Content-Length is  $s", "Did not complete download of Kick.zip"};
+        QTest::newRow("connection dropped") << int(Dropped) << kick << none << no << asked + incomplete;
         QTest::newRow("404") << int(NotFound) << kick << none << no << noAnswer;
         QTest::newRow("busy, then cancelled") << int(Stalled) << kick << none << no
                                               << asked + QStringList{"Cancelling download"} + noAnswer.mid(2);
@@ -319,8 +321,9 @@ private slots:
         QCOMPARE(model.download(Kind::Generator, entry), installs);
         QVERIFY(!model.transferInProgress());
         QCOMPARE(server.expired(), 0); // no wait ended only because the server gave up
-        log.replaceInStrings("$u", server.baseUrl() + "machines/Kick.zip").replaceInStrings("$z", app.path("prog/Kick.zip"));
-        log.replaceInStrings("$s", QString::number(reply.body.size())).replaceInStrings("$g", app.path("host/gear/generators"));
+        const QString url = server.baseUrl() + "machines/Kick.zip", size = QString::number(reply.body.size());
+        log.replaceInStrings("$u", url).replaceInStrings("$s", size);
+        log.replaceInStrings("$z", app.path("prog/Kick.zip")).replaceInStrings("$g", app.path("host/gear/generators"));
         // After a 404 the log tells what the transfer said; a refusal leaves the log as it was.
         QCOMPARE(model.logLines().mid(0, how == NotFound || how == Refused ? log.size() : -1), log);
         QStringList messages;
@@ -350,51 +353,7 @@ private slots:
         QCOMPARE(model.missing(Kind::Generator).isEmpty(), installs);
     }
 
-    void fetchAllMissingByNameCloseAndFileName()
-    {
-        TestHttpServer server;
-        QVERIFY(server.listen());
-        TestApp app;
-        gw::test::SongWriter song;
-        song.addSimple("Kick", "Acme Kick", 1).addSimple("Pad", "Lunar Pad", 1).addSimple("None", "Nothing Here", 1);
-        song.addSimple("Chorus", "Glass Chorus", 2).addSimple("Wide", "Stereo Wide", 2).addSimple("Kick 2", "ACME KICK", 1);
-        QVERIFY(song.writeTo(app.path("song.bmx").toStdString()));
-        QVERIFY(app.write("host/gear/generators/stereo wide.dll", "wide"));
-        QVERIFY(app.write("prog/allgenerators.txt",
-                          catalogueOf({{"Acme_Kick.zip", "2001-01-01", "Acme", "Acme Kick", "", "Generator", "1", ""},
-                                       {"Lunar_Pad.zip", "2002-01-01", "Lunar", "Lunar-Pad 2", "", "Generator", "2", ""}})));
-        QVERIFY(app.write("prog/alleffects.txt",
-                          catalogueOf({{"Glass_Chorus.zip", "2003-01-01", "Glass", "GC by Glass", "", "Effect", "1", ""}})));
-        for (const QByteArray dll : {"Acme Kick", "Lunar Pad", "Glass Chorus"}) {
-            server.setReply("/machines/" + QByteArray(dll).replace(' ', '_') + ".zip",
-                            {.body = gw::test::ZipWriter().add(dll + ".dll", dll).bytes()});
-        }
-        AppModel& model = app.start(server.baseUrl());
-        model.scanSongs({app.path("song.bmx")});
-
-        QStringList table;
-        for (const FetchResult& done : model.fetchAllMissing()) {
-            table << QStringList{done.match.dll, done.match.entry, done.match.how, done.result}.join(u'|');
-        }
-        QCOMPARE(table, (QStringList{"Acme Kick.dll|Acme_Kick.zip|name|installed",
-                                     "ACME KICK.dll|Acme_Kick.zip|name|installed",
-                                     "Lunar Pad.dll|Lunar_Pad.zip|close|installed", "Nothing Here.dll|||no match",
-                                     "Stereo Wide.dll||move|moved", "Glass Chorus.dll|Glass_Chorus.zip|file name|installed"}));
-        // Each zip once, each machine where it belongs; the recheck leaves only the one the catalogue lacks.
-        QCOMPARE(server.requestedPaths(), (QList<QByteArray>{"/machines/Acme_Kick.zip", "/machines/Lunar_Pad.zip",
-                                                             "/machines/Glass_Chorus.zip"}));
-        QCOMPARE(app.read("host/gear/generators/Lunar Pad.dll"), QByteArray("Lunar Pad"));
-        QCOMPARE(app.read("host/gear/effects/Glass Chorus.dll"), QByteArray("Glass Chorus"));
-        QCOMPARE(app.read("host/gear/effects/stereo wide.dll"), QByteArray("wide"));
-        QCOMPARE(model.missing(Kind::Generator).names(), QStringList{"Nothing Here.dll"});
-        QVERIFY(model.missing(Kind::Effect).isEmpty());
-        QVERIFY(app.dialogs.messages.isEmpty());
-        // A click on a missing machine selects its row, or says the catalogue has none.
-        model.selectMissing(Kind::Generator, QStringLiteral("Nothing Here.dll"));
-        QCOMPARE(model.status(), QStringLiteral("The catalogue has no match for Nothing Here.dll"));
-    }
-
-    void archiveAddressAskedForOnceThenBothPagesFetched()
+    void archiveAskedForOncePagesFetchedThenAllMissing()
     {
         QStandardPaths::setTestModeEnabled(true);
         QSettings().remove(QStringLiteral("archiveUrl"));
@@ -411,23 +370,56 @@ private slots:
         // site serves them and are kept converted.
         TestHttpServer server;
         QVERIFY(server.listen());
-        Reply effects{.body = listOf({"Echo.zip"}).replace("\r\n", "\n")};
-        server.setReply("/allgenerators.php", {.body = listOf({"Kick.zip"}).replace("\r\n", "\n")});
-        server.setReply("/alleffects.php", effects);
+        const QByteArray generators = catalogueOf({{"Acme_Kick.zip", "2001-01-01", "", "Acme Kick", "", "", "", ""},
+                                                   {"Lunar_Pad.zip", "2002-01-01", "", "Lunar-Pad 2", "", "", "", ""}});
+        const QByteArray effects = catalogueOf({{"Glass_Chorus.zip", "2003-01-01", "", "GC by Glass", "", "", "", ""}});
+        server.setReply("/allgenerators.php", {.body = QByteArray(generators).replace("\r\n", "\n")});
+        server.setReply("/alleffects.php", {.body = QByteArray(effects).replace("\r\n", "\n")});
         app.dialogs.texts << server.baseUrl().chopped(1);
         QVERIFY(model.fetchCatalogues());
         QCOMPARE(server.requestedPaths(), (QList<QByteArray>{"/allgenerators.php", "/alleffects.php"}));
         QCOMPARE(gw::archiveBaseUrl({}), server.baseUrl());
         QCOMPARE(gw::archiveBaseUrl(QStringLiteral("http://other.example")), QStringLiteral("http://other.example/"));
         QSettings().remove(QStringLiteral("archiveUrl"));
-        QCOMPARE(app.read("prog/allgenerators.txt"), listOf({"Kick.zip"}));
-        QCOMPARE(app.read("prog/alleffects.txt"), listOf({"Echo.zip"}));
+        QVERIFY(app.read("prog/allgenerators.txt") == generators && app.read("prog/alleffects.txt") == effects);
         QCOMPARE(model.logLines().first(), "Downloading " + server.baseUrl() + "allgenerators.php");
         QCOMPARE(model.logLines().last(), "Completed converting allgenerators.htm and alleffects.htm from UNIX to DOS");
 
+        // Every missing machine the catalogue has, by name, close name or file name, each zip once; one in the
+        // other gear folder is moved; the check after leaves only the one the catalogue lacks.
+        gw::test::SongWriter song;
+        song.addSimple("K", "Acme Kick", 1).addSimple("P", "Lunar Pad", 1).addSimple("N", "Nothing Here", 1);
+        song.addSimple("C", "Glass Chorus", 2).addSimple("W", "Stereo Wide", 2).addSimple("K2", "ACME KICK", 1);
+        QVERIFY(song.writeTo(app.path("song.bmx").toStdString()));
+        QVERIFY(app.write("host/gear/generators/stereo wide.dll", "wide"));
+        QList<QByteArray> zips; // each to be asked for once, in this order
+        for (const QByteArray dll : {"Acme Kick", "Lunar Pad", "Glass Chorus"}) {
+            zips << "/machines/" + QByteArray(dll).replace(' ', '_') + ".zip";
+            server.setReply(zips.last(), {.body = gw::test::ZipWriter().add(dll + ".dll", dll).bytes()});
+        }
+        model.scanSongs({app.path("song.bmx")});
+        QStringList table;
+        for (const FetchResult& done : model.fetchAllMissing()) {
+            table << QStringList{done.match.dll, done.match.entry, done.match.how, done.result}.join(u'|');
+        }
+        QCOMPARE(table, (QStringList{"Acme Kick.dll|Acme_Kick.zip|name|installed",
+                                     "ACME KICK.dll|Acme_Kick.zip|name|installed",
+                                     "Lunar Pad.dll|Lunar_Pad.zip|close|installed", "Nothing Here.dll|||no match",
+                                     "Stereo Wide.dll||move|moved",
+                                     "Glass Chorus.dll|Glass_Chorus.zip|file name|installed"}));
+        QCOMPARE(server.requestedPaths().mid(2), zips);
+        QCOMPARE(app.read("host/gear/generators/Lunar Pad.dll"), QByteArray("Lunar Pad"));
+        QCOMPARE(app.read("host/gear/effects/Glass Chorus.dll"), QByteArray("Glass Chorus"));
+        QCOMPARE(app.read("host/gear/effects/stereo wide.dll"), QByteArray("wide"));
+        QCOMPARE(model.missing(Kind::Generator).names(), QStringList{"Nothing Here.dll"});
+        QVERIFY(model.missing(Kind::Effect).isEmpty());
+        QVERIFY(app.dialogs.messages.isEmpty());
+        // A click on a missing machine selects its row, or says the catalogue has none.
+        model.selectMissing(Kind::Generator, QStringLiteral("Nothing Here.dll"));
+        QCOMPARE(model.status(), QStringLiteral("The catalogue has no match for Nothing Here.dll"));
+
         // Without a content type on the second page, neither list is converted and the old one stays.
-        effects.contentType.clear();
-        server.setReply("/alleffects.php", effects);
+        server.setReply("/alleffects.php", {.contentType = "", .body = "Echo.zip"});
         QVERIFY(app.write("prog/alleffects.txt", "old list\r\n"));
         QVERIFY(!model.fetchCatalogues());
         QCOMPARE(model.logLines().last(), QStringLiteral("Connected?  Did not download alleffects.php"));

@@ -97,7 +97,8 @@ private slots:
         // A machine's data that holds a record of its own: one more than the count, so the song is refused whole.
         const QByteArray tricky = record("Wrap", 2, "Acme Wrap", record("Fake", 1, "Not A Machine"));
         QCOMPARE(found(bytesOf(section(3, {kick, tricky}))), QStringList{"refused"});
-        QCOMPARE(found(bytesOf(section(4, {kick, tricky}))), (QStringList{"1:Acme Kick", "2:Acme Wrap", "1:Not A Machine"}));
+        QCOMPARE(found(bytesOf(section(4, {kick, tricky}))),
+                 (QStringList{"1:Acme Kick", "2:Acme Wrap", "1:Not A Machine"}));
         // Fewer than counted, or a position out of range, or data larger than the section: refused.
         QCOMPARE(found(bytesOf(section(4, {kick, echo}))), QStringList{"refused"});
         QByteArray farAway = kick;

@@ -8,10 +8,10 @@
 #include "model/AppModel.h"
 
 #include <QDir>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <memory>
+#include <utility>
 
 /**
  * A model as the program builds it, in a temporary folder: the program folder is "prog" (one level down, so a
@@ -35,7 +35,7 @@ struct TestApp
         setup.dialogs = &dialogs;
         setup.hostSettings = settings;
         model = std::make_unique<AppModel>(setup);
-        statuses = std::make_unique<QSignalSpy>(model.get(), &AppModel::statusChanged);
+        QObject::connect(model.get(), &AppModel::statusChanged, [this](const QString& text) { statuses << text; });
         model->start();
         return *model;
     }
@@ -53,21 +53,13 @@ struct TestApp
         return QDir(dir.filePath(relative)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
     }
     /** The status texts since the last call, in order. */
-    QStringList takeStatuses()
-    {
-        QStringList texts;
-        for (const QList<QVariant>& arguments : *statuses) {
-            texts << arguments.first().toString();
-        }
-        statuses->clear();
-        return texts;
-    }
+    QStringList takeStatuses() { return std::exchange(statuses, {}); }
 
     QTemporaryDir dir;
     std::shared_ptr<gw::MemoryHostSettings> settings = std::make_shared<gw::MemoryHostSettings>();
     RecordingDialogs dialogs;
+    QStringList statuses; // before the model, which may still report while it goes
     std::unique_ptr<AppModel> model;
-    std::unique_ptr<QSignalSpy> statuses;
 };
 
 /** A catalogue list as the program keeps it. */

@@ -7,10 +7,6 @@ TestHttpServer::TestHttpServer()
 {
     connect(&m_server, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-            if (++m_connections > kMaxConnections) {
-                socket->abort();
-                continue;
-            }
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
             connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
             QTimer::singleShot(kConnectionLifetimeMs, socket, [this, socket] {
@@ -39,9 +35,6 @@ void TestHttpServer::onReadyRead(QTcpSocket* socket)
     const QByteArray head = socket->property("head").toByteArray() + socket->readAll();
     const qsizetype end = head.indexOf("\r\n\r\n");
     if (end < 0) {
-        if (head.size() > kMaxRequestBytes) {
-            socket->abort();
-        }
         socket->setProperty("head", head);
         return;
     }

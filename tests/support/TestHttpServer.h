@@ -11,15 +11,12 @@ class QTcpSocket;
 
 /**
  * A scripted HTTP server on 127.0.0.1 for tests: each path gets a fixed reply, every request is recorded, and every
- * connection is closed after its reply (Connection: close). Bounded: at most kMaxConnections connections are served,
- * a request head may be at most kMaxRequestBytes long, and no connection lives longer than kConnectionLifetimeMs.
+ * connection is closed after its reply (Connection: close), or at the latest after kConnectionLifetimeMs.
  */
 class TestHttpServer : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int kMaxConnections = 64;
-    static constexpr int kMaxRequestBytes = 16 * 1024;
     static constexpr int kConnectionLifetimeMs = 5000;
     static constexpr int kPauseMs = 50;
 
@@ -70,7 +67,6 @@ private:
 
     QHash<QByteArray, Reply> m_replies;
     QList<Request> m_requests;
-    int m_connections = 0;
     int m_expired = 0;
     QTcpServer m_server; // last, so its sockets go first
 };

@@ -46,8 +46,8 @@ bool ZipWriter::writeTo(const QString& path) const
             zip_source_free(source);
         }
         const auto at = zip_uint64_t(index);
-        done = index >= 0 &&
-               zip_set_file_compression(archive, at, entry.method == Method::Store ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0) == 0 &&
+        const zip_int32_t method = entry.method == Method::Store ? ZIP_CM_STORE : ZIP_CM_DEFLATE;
+        done = index >= 0 && zip_set_file_compression(archive, at, method, 0) == 0 &&
                (entry.password.isEmpty() ||
                 zip_file_set_encryption(archive, at, ZIP_EM_AES_256, entry.password.constData()) == 0);
         if (!done) {

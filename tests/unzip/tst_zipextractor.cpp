@@ -84,8 +84,8 @@ private slots:
         // "machine.DLL" differs from the zip's "Machine.dll" only in letter case: one file to the host, so no twin.
         QVERIFY(writeBytes(out(u"a.dll"_s), "old a.dll"));
         QVERIFY(writeBytes(out(u"machine.DLL"_s), "old machine"));
-        QVERIFY(ZipWriter().add("a.dll", "alpha", ZipWriter::Method::Store).add("dir/", {}).add("sub/b.dll", noise(100000))
-                    .add("sub\\dir\\Machine.dll", "new machine").writeTo(m_zip));
+        QVERIFY(ZipWriter().add("a.dll", "alpha", ZipWriter::Method::Store).add("dir/", {})
+                    .add("sub/b.dll", noise(100000)).add("sub\\dir\\Machine.dll", "new machine").writeTo(m_zip));
         QVERIFY(m_extractor->extract());
         QCOMPARE(tree(m_out), QStringList({u"a.dll 5"_s, u"b.dll 100000"_s, u"machine.DLL 11"_s}));
         QCOMPARE(contents(out(u"b.dll"_s)), noise(100000));
