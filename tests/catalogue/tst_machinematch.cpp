@@ -25,7 +25,7 @@ private slots:
     {
         QCOMPARE(gw::closeKey("Acme Kick v1.1"), std::string("acmekick"));
         QCOMPARE(gw::closeKey("acme_kick-2"), std::string("acmekick"));
-        QCOMPARE(gw::closeKey("Kick2"), std::string("kick2")); // glued digits are part of the name
+        QCOMPARE(gw::closeKey("Kick2"), std::string("kick2")); // glued digits belong to the name
         QCOMPARE(gw::closeKey("v2"), std::string("v2"));       // a version alone is the name
         QCOMPARE(gw::closeKey("\xc5\xa0UM 3"), std::string("\xc5\xa1um"));
         const gw::MissingEntry moved = gw::parseMissingEntry("(eff dir)Lunar Pad.DLL");

@@ -59,9 +59,16 @@ private slots:
         m_window.reset();
         m_app.reset();
     }
-    void controlsSitInTheirFixedPlacesAndAboutOpensOnce()
+    void controlsInFixedPlacesScanByClicksAndAbout()
     {
+        gw::test::SongWriter one;
+        one.addSimple("K", "Acme Kick", 1).addSimple("E", "Acme Delay", 2);
+        QVERIFY(one.writeTo(m_app->path("one.bmx").toStdString()));
+        QVERIFY(gw::test::SongWriter().addSimple("P", "Lunar Pad", 1).writeTo(m_app->path("two.bmx").toStdString()));
+        QVERIFY(m_app->write("host/gear/generators/Lunar Pad.dll", "x"));
+        QVERIFY(m_app->write("host/gear/effects/A.dll", "x"));
         open();
+        // Every control in its fixed place.
         QCOMPARE(m_window->windowTitle(), QStringLiteral("Gearwarden 1.0"));
         QCOMPARE(m_window->size(), QSize(632, 426));
         QCOMPARE(m_window->minimumSize(), m_window->maximumSize());
@@ -93,31 +100,7 @@ private slots:
         // Start-up ends with the catalogue summary.
         QCOMPARE(status->text(), u"Generator list contains  0 machines.  Effects list contains  0 machines."_s);
 
-        // One About box at a time; OK unloads it, and closing the main window closes it too.
-        button("aboutButton")->click();
-        QPointer<AboutBox> first = m_window->aboutBox();
-        QVERIFY(first);
-        QCOMPARE(first->windowTitle(), QStringLiteral("About Gearwarden 1.0"));
-        QCOMPARE(first->findChild<QLabel*>(QStringLiteral("aboutVersion"))->text(), QStringLiteral("Version 1.0"));
-        button("aboutButton")->click();
-        QCOMPARE(m_window->aboutBox(), first.data());
-        first->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
-        QTRY_VERIFY(first.isNull());
-        button("aboutButton")->click();
-        QVERIFY(m_window->aboutBox());
-        m_window->close();
-        QTRY_VERIFY(!m_window->aboutBox());
-    }
-
-    void scanByClicks()
-    {
-        gw::test::SongWriter one;
-        one.addSimple("K", "Acme Kick", 1).addSimple("E", "Acme Delay", 2);
-        QVERIFY(one.writeTo(m_app->path("one.bmx").toStdString()));
-        QVERIFY(gw::test::SongWriter().addSimple("P", "Lunar Pad", 1).writeTo(m_app->path("two.bmx").toStdString()));
-        QVERIFY(m_app->write("host/gear/generators/Lunar Pad.dll", "x"));
-        QVERIFY(m_app->write("host/gear/effects/A.dll", "x"));
-        open();
+        // Songs from the dialog, scanned by clicks.
         m_app->dialogs.openResults << m_app->path(QString()) + QChar(0) + "two.bmx" + QChar(0) + "one.bmx";
         button("openSongsButton")->click();
         QListWidget* songs = list("songList");
@@ -143,6 +126,21 @@ private slots:
         button("moveToEffectsButton")->click();
         QCOMPARE(m_app->dialogs.messages, QStringList{"Moving Lunar Pad.dll from Generators to Effects directory."});
         QCOMPARE(column(list("effectFiles")), (QStringList{"A.dll", "Lunar Pad.dll"}));
+
+        // One About box at a time; OK unloads it, and closing the main window closes it too.
+        button("aboutButton")->click();
+        QPointer<AboutBox> first = m_window->aboutBox();
+        QVERIFY(first);
+        QCOMPARE(first->windowTitle(), QStringLiteral("About Gearwarden 1.0"));
+        QCOMPARE(first->findChild<QLabel*>(QStringLiteral("aboutVersion"))->text(), QStringLiteral("Version 1.0"));
+        button("aboutButton")->click();
+        QCOMPARE(m_window->aboutBox(), first.data());
+        first->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+        QTRY_VERIFY(first.isNull());
+        button("aboutButton")->click();
+        QVERIFY(m_window->aboutBox());
+        m_window->close();
+        QTRY_VERIFY(!m_window->aboutBox());
     }
 
     void openDialogShowsSongsInAnyLetterCase()

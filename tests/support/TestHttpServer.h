@@ -24,7 +24,7 @@ public:
         Normal,
         Stall,      // reads the request and never answers; the connection is aborted at the lifetime limit
         DropAfter,  // sends the head and dropAfter body bytes, then closes the connection
-        PauseAfter, // sends the head and dropAfter body bytes, the rest kPauseMs later, so the body arrives in parts
+        PauseAfter, // sends the head and dropAfter body bytes, the rest kPauseMs later, so the body arrives in two pieces
     };
 
     struct Reply

@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <QtEndian>
 
 #include <zip.h>
 
@@ -67,35 +66,5 @@ QByteArray ZipWriter::bytes() const
     const QString path = scratch.filePath(QStringLiteral("z.zip"));
     return writeTo(path) ? contents(path) : QByteArray();
 }
-
-namespace zipforge {
-
-bool forge(const QString& path, const QByteArray& name, Field field, quint32 value, Headers where)
-{
-    QByteArray bytes = contents(path);
-    // The name follows the local header's 30 bytes and, last in the archive, the central header's 46.
-    const qsizetype local = bytes.indexOf(name) - 30;
-    const qsizetype central = bytes.lastIndexOf(name) - 46;
-    const auto at = [&](qsizetype offset) { return bytes.data() + offset; };
-    if (local < 0 || central <= local || qFromLittleEndian<quint32>(at(local)) != 0x04034b50 ||
-        qFromLittleEndian<quint32>(at(central)) != 0x02014b50) {
-        return false;
-    }
-    if (field == Field::Data) {
-        const qsizetype data = local + 30 + name.size() + qFromLittleEndian<quint16>(at(local + 28));
-        const qsizetype middle = data + qFromLittleEndian<quint32>(at(central + 20)) / 2;
-        bytes[middle] = char(~bytes.at(middle));
-    } else {
-        // Offsets of the field in the central and the local header.
-        const qsizetype offset = field == Field::Crc ? 16 : 24;
-        qToLittleEndian(value, at(central + offset));
-        if (where == Headers::LocalAndCentral) {
-            qToLittleEndian(value, at(local + offset - 2));
-        }
-    }
-    return writeBytes(path, bytes);
-}
-
-} // namespace zipforge
 
 } // namespace gw::test

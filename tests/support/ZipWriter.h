@@ -36,16 +36,4 @@ private:
     QList<Entry> m_entries;
 };
 
-/** Damage forged into a written archive (no zip64, no comment, the entry's name found nowhere else in it). */
-namespace zipforge {
-
-enum class Field { Crc, Size, Data };
-enum class Headers { LocalAndCentral, CentralOnly };
-
-/** Declares another CRC or uncompressed size for the entry, or (Data) inverts the middle byte of its stored data. */
-bool forge(const QString& path, const QByteArray& name, Field field, quint32 value = 0,
-           Headers where = Headers::CentralOnly);
-
-} // namespace zipforge
-
 } // namespace gw::test

@@ -54,7 +54,7 @@ private slots:
         QTest::addColumn<int>("size");
         QTest::addColumn<QByteArray>("path");
         QTest::addColumn<bool>("dropped");
-        QTest::newRow("in parts") << "200 OK"_ba << true << 250003 << "/page.php"_ba << false;
+        QTest::newRow("in two pieces") << "200 OK"_ba << true << 250003 << "/page.php"_ba << false;
         QTest::newRow("error status keeps headers and body")
             << "404 Not Found"_ba << true << 12 << "/page.php"_ba << false;
         QTest::newRow("no length: read to the close") << "200 OK"_ba << false << 30 << "/page.php"_ba << false;
@@ -72,7 +72,7 @@ private slots:
         QFETCH(bool, dropped);
         QByteArray body(size, '\0');
         QRandomGenerator(size).fillRange(reinterpret_cast<quint32*>(body.data()), size / 4);
-        // The body comes in two parts (only the first when dropped), so some reads span both.
+        // The body comes in two pieces (only the first when dropped), so some reads span both.
         const auto behaviour = dropped ? TestHttpServer::Behaviour::DropAfter : TestHttpServer::Behaviour::PauseAfter;
         m_server->setReply("/page.php", {.status = status,
                                          .contentLength = withLength ? -1 : -2,
