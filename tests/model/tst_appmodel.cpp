@@ -40,36 +40,6 @@ class TestAppModel : public QObject
 private slots:
     void initTestCase() { QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy); }
 
-    void startUpFindsTheHostAndMakesItsGearFolders()
-    {
-        TestApp app;
-        AppModel& model = app.start();
-        QVERIFY(app.dialogs.messages.isEmpty());
-        QCOMPARE(app.takeStatuses(),
-                 (QStringList{app.path("prog/") + " is current directory",
-                              "Buzz path from Buzz registry settings is " + app.path("host/"),
-                              "Generator list contains  0 machines.  Effects list contains  0 machines."}));
-        QCOMPARE(app.list("host/gear"), (QStringList{"effects", "generators"}));
-        model.cancelTransfer(); // idle: nothing to cancel, nothing said
-        QVERIFY(app.takeStatuses().isEmpty());
-
-        // Without the host's settings the program folder stands in, and every refresh says so again.
-        app.settings->setKeyPresent(false);
-        model.refreshGearFolders();
-        QCOMPARE(app.dialogs.titles, QStringList{"Gearwarden 1.0"});
-        QVERIFY(app.dialogs.messages.first().startsWith("Unable to open the key Settings.  "));
-        QCOMPARE(model.status(), "Temporarily using " + app.path("prog/") + " as buzz path");
-        QCOMPARE(app.list("prog/gear"), (QStringList{"effects", "generators"}));
-
-        // A file named "gear" stands where the folder should be: no folder can be made, even by root.
-        TestApp blocked;
-        QVERIFY(blocked.write("host/gear", "a file"));
-        blocked.start();
-        QVERIFY(blocked.takeStatuses().contains("Unable to create " + blocked.path("host/gear/generators") +
-                                                ".  Its machines cannot be listed; check the rights on " +
-                                                blocked.path("host/")));
-    }
-
     void songsFromTheOpenDialogScannedAndChecked()
     {
         TestApp app;
@@ -195,18 +165,23 @@ private slots:
         QCOMPARE(model.gearFiles(toEffects ? Kind::Effect : Kind::Generator).size(), 1);
     }
 
-    void cataloguesAndTheOneSelectedMachine()
+    void startUpCataloguesAndTheOneSelectedMachine()
     {
         TestApp app;
         QVERIFY(app.write("prog/allgenerators.txt", listOf({"Zeta.zip", "alpha.zip", "Zeta.zip"})));
         AppModel& model = app.start();
+        QVERIFY(app.dialogs.messages.isEmpty());
         // An entry the page names twice is listed twice; the effects list, with no file, says nothing.
         QCOMPARE(model.catalogue(Kind::Generator).names(), (QStringList{"alpha.zip", "Zeta.zip", "Zeta.zip"}));
         const QStringList statuses = app.takeStatuses(); // the line count depends on the page's layout
         QVERIFY(statuses.value(3).startsWith("Completed reading allgenerators.txt  list.  3 machines. "));
-        QCOMPARE(statuses.mid(2),
-                 (QStringList{"Reading Plugvault generators list", statuses.value(3),
-                              "Generator list contains  3 machines.  Effects list contains  0 machines."}));
+        QCOMPARE(statuses, (QStringList{app.path("prog/") + " is current directory",
+                                        "Buzz path from Buzz registry settings is " + app.path("host/"),
+                                        "Reading Plugvault generators list", statuses.value(3),
+                                        "Generator list contains  3 machines.  Effects list contains  0 machines."}));
+        QCOMPARE(app.list("host/gear"), (QStringList{"effects", "generators"}));
+        model.cancelTransfer(); // idle: nothing to cancel, nothing said
+        QVERIFY(app.takeStatuses().isEmpty());
 
         // With the detailed view closed a selection only says so; opened, the view loads its kind and follows.
         const QStringList synced{"Syncing main view with detailed view",
@@ -247,6 +222,22 @@ private slots:
         model.closeCatalogueView();
         model.selectMachine(Kind::Effect, QStringLiteral("Echo.zip"));
         QCOMPARE(app.takeStatuses().last(), QStringLiteral("Selected Echo.zip"));
+
+        // Without the host's settings the program folder stands in, and every refresh says so again.
+        app.settings->setKeyPresent(false);
+        model.refreshGearFolders();
+        QCOMPARE(app.dialogs.titles.mid(1), QStringList{"Gearwarden 1.0"});
+        QVERIFY(app.dialogs.messages.last().startsWith("Unable to open the key Settings.  "));
+        QCOMPARE(model.status(), "Temporarily using " + app.path("prog/") + " as buzz path");
+        QCOMPARE(app.list("prog/gear"), (QStringList{"effects", "generators"}));
+
+        // A file named "gear" stands where the folder should be: no folder can be made, even by root.
+        TestApp blocked;
+        QVERIFY(blocked.write("host/gear", "a file"));
+        blocked.start();
+        QVERIFY(blocked.takeStatuses().contains("Unable to create " + blocked.path("host/gear/generators") +
+                                                ".  Its machines cannot be listed; check the rights on " +
+                                                blocked.path("host/")));
     }
 
     void download_data()

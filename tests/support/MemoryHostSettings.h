@@ -11,10 +11,7 @@ namespace gw {
 class MemoryHostSettings : public HostSettings
 {
 public:
-    explicit MemoryHostSettings(bool keyPresent = true)
-        : m_keyPresent(keyPresent)
-    {
-    }
+    explicit MemoryHostSettings(bool keyPresent = true) { m_keyPresent = keyPresent; }
 
     void setKeyPresent(bool present) { m_keyPresent = present; }
     void setValue(std::string name, std::string text) { m_values[std::move(name)] = std::move(text); }

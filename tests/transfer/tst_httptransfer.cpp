@@ -74,11 +74,8 @@ private slots:
         QRandomGenerator(size).fillRange(reinterpret_cast<quint32*>(body.data()), size / 4);
         // The body comes in two pieces (only the first when dropped), so some reads span both.
         const auto behaviour = dropped ? TestHttpServer::Behaviour::DropAfter : TestHttpServer::Behaviour::PauseAfter;
-        m_server->setReply("/page.php", {.status = status,
-                                         .contentLength = withLength ? -1 : -2,
-                                         .body = body,
-                                         .behaviour = behaviour,
-                                         .dropAfter = 1500});
+        m_server->setReply("/page.php", {.status = status, .contentLength = withLength ? -1 : -2, .body = body,
+                                         .behaviour = behaviour, .dropAfter = 1500});
         m_server->setReply("/old.php", {.status = "302 Found", .headers = {"Location: /page.php"}});
         QVERIFY(fetch(m_server->baseUrl() + QString::fromLatin1(path.mid(1))));
 
