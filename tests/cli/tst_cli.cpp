@@ -63,7 +63,7 @@ const std::vector<CatalogueMachine> kEffects = {
 const QString kMissingOnlyNowhere = "Missing Generators\nMissing Effects\n  Nowhere.dll\n";
 
 // How the server answers a download, or why none is asked for.
-enum How { Plain, NoLength, Dropped, NotFound, Damaged, Earlier, EarlierYes, Refused, Gzip, GzipDamaged };
+enum How { Plain, NotFound, Damaged, Earlier, EarlierYes, Refused, Gzip, GzipDamaged };
 
 } // namespace
 
@@ -319,8 +319,6 @@ private slots:
             "File exists Kick.zip\nFile Kick.zip exists.  File Length is  16  Overwrite? No (give --yes to overwrite)\n"
             "Aborting download of Kick.zip\n", "");
         row("earlier replaced", EarlierYes, "  Overwrite? Yes (--yes)\nOverwriting Kick.zip\n");
-        row("no Content-Length", NoLength, "\nConnected?  Did not download Kick.zip\n");
-        row("dropped", Dropped, "\nDid not complete download of Kick.zip\n");
         row("not found", NotFound, "\nConnected?  Did not download Kick.zip\n");
         // It arrived whole, so it stays for the user to look at.
         row("damaged zip", Damaged, "download of Kick.zip   2500 bytes\n");
@@ -339,9 +337,6 @@ private slots:
         QFETCH(bool, generator);
         QFETCH(QString, said);
         Reply served = reply(m_zip, "application/zip");
-        served.contentLength = how == NoLength ? -2 : -1;
-        served.behaviour = how == Dropped ? TestHttpServer::Behaviour::DropAfter : TestHttpServer::Behaviour::Normal;
-        served.dropAfter = 1500;
         if (how == Damaged) {
             served.body[m_zip.indexOf(m_dll) + 100] = 'K';
         } else if (how == Gzip || how == GzipDamaged) {
