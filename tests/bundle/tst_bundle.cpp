@@ -1,7 +1,6 @@
 // Songs travelling with their machines: the bundle written, read and installed, whatever the zip holds.
 #include "SongWriter.h"
 #include "TestApp.h"
-#include "ZipWriter.h"
 
 #include "bundle/SongBundle.h"
 
@@ -26,86 +25,76 @@ class TestBundle : public QObject
     Q_OBJECT
 
 private slots:
-    void bundleCarriesTheInstalledMachinesAndInstallsThem();
-    void hostileBundlesInstallNothingUnsafe();
-};
+    void bundleCarriesTheInstalledMachinesAndInstallsThem()
+    {
+        TestApp app;
+        gw::test::SongWriter one, two;
+        one.addSimple("K", "Acme Kick", 1).addSimple("B", "Jeskola Bass 3", 1).addSimple("E", "Acme Delay", 2);
+        QVERIFY(one.writeTo(app.path("one.bmx").toStdString()));
+        two.addSimple("A", "Lunar Arp", 1).addSimple("G", "Not Here", 2);
+        QVERIFY(two.writeTo(app.path("two.bmw").toStdString()));
+        // Installed under other letter cases, and one generator filed with the effects.
+        QVERIFY(app.write("host/gear/generators/acme kick.DLL", "kick"));
+        QVERIFY(app.write("host/gear/effects/Acme Delay.dll", "delay"));
+        QVERIFY(app.write("host/gear/effects/Lunar Arp.dll", "arp"));
+        QVERIFY(app.write("host/gear/generators/Unused.dll", "unused"));
+        AppModel& model = app.start();
 
-void TestBundle::bundleCarriesTheInstalledMachinesAndInstallsThem()
-{
-    TestApp app;
-    gw::test::SongWriter one;
-    one.addSimple("Kick", "Acme Kick", 1).addSimple("Bass", "Jeskola Bass 3", 1).addSimple("Echo", "Acme Delay", 2);
-    gw::test::SongWriter two;
-    two.addSimple("Arp", "Lunar Arp", 1).addSimple("Gone", "Not Here", 2);
-    QVERIFY(one.writeTo(app.path(QStringLiteral("one.bmx")).toStdString()));
-    QVERIFY(two.writeTo(app.path(QStringLiteral("two.bmw")).toStdString()));
-    // Installed under other letter cases, and one generator filed with the effects.
-    QVERIFY(app.write(QStringLiteral("host/gear/generators/acme kick.DLL"), "kick"));
-    QVERIFY(app.write(QStringLiteral("host/gear/effects/Acme Delay.dll"), "delay"));
-    QVERIFY(app.write(QStringLiteral("host/gear/effects/Lunar Arp.dll"), "arp"));
-    QVERIFY(app.write(QStringLiteral("host/gear/generators/Unused.dll"), "unused"));
-    AppModel& model = app.start();
+        const QString zip = app.path("out.zip");
+        const BundleOutcome outcome = model.saveBundle({app.path("one.bmx"), app.path("two.bmw")}, zip);
+        QVERIFY(outcome.written);
+        QCOMPARE(outcome.inZip, 3);
+        QCOMPARE(outcome.missing, 1);
+        QVERIFY(!QFileInfo::exists(zip + ".part"));
+        QCOMPARE(zipNames(zip), (QStringList{"gear/generators/acme kick.DLL", "gear/generators/Lunar Arp.dll",
+                                            "gear/effects/Acme Delay.dll", "one.bmx", "two.bmw"}));
+        QVERIFY(model.used(Kind::Generator).isEmpty()); // saving reads the songs without gathering them
 
-    const QString zip = app.path(QStringLiteral("out.zip"));
-    const BundleOutcome outcome =
-        model.saveBundle({app.path(QStringLiteral("one.bmx")), app.path(QStringLiteral("two.bmw"))}, zip);
-    QVERIFY(outcome.written);
-    QCOMPARE(outcome.inZip, 3);
-    QCOMPARE(outcome.missing, 1);
-    QVERIFY(!QFileInfo::exists(zip + QStringLiteral(".part")));
-    QCOMPARE(zipNames(zip), (QStringList{"gear/generators/acme kick.DLL", "gear/generators/Lunar Arp.dll",
-                                        "gear/effects/Acme Delay.dll", "one.bmx", "two.bmw"}));
-    QVERIFY(model.used(Kind::Generator).isEmpty()); // saving reads the songs without gathering them
-
-    // Into an empty host: the machines land by their folder in the zip, the songs where asked.
-    TestApp other;
-    AppModel& fresh = other.start();
-    const BundleInstall installed = fresh.installBundle(zip, other.path(QStringLiteral("songs")), false);
-    QVERIFY(installed.read);
-    QCOMPARE(installed.installed.size(), 5);
-    QCOMPARE(installed.notTaken, QStringList()); // machines.txt is the bundle's own
-    QCOMPARE(other.read(QStringLiteral("host/gear/generators/Lunar Arp.dll")), QByteArray("arp"));
-    fresh.scanSongs({other.path(QStringLiteral("songs/one.bmx")), other.path(QStringLiteral("songs/two.bmw"))});
-    QCOMPARE(fresh.missing(Kind::Generator).names(), QStringList());
-    QCOMPARE(fresh.missing(Kind::Effect).names(), QStringList{"Not Here.dll"});
-    // Again: what is there is kept unless replacing was asked for.
-    QCOMPARE(fresh.installBundle(zip, other.path(QStringLiteral("songs")), false).installed.size(), 0);
-    QCOMPARE(fresh.installBundle(zip, other.path(QStringLiteral("songs")), true).installed.size(), 5);
-}
-
-void TestBundle::hostileBundlesInstallNothingUnsafe()
-{
-    TestApp app;
-    AppModel& model = app.start();
-    const QString zip = app.path(QStringLiteral("hostile.zip"));
-    QByteArray bomb(8 * 1024 * 1024, '\0');
-    QVERIFY(gw::test::ZipWriter()
-                .add("gear/generators/../../../escape.dll", "x")
-                .add("/etc/absolute.bmx", "x")
-                .add("C:/drive.bmx", "x")
-                .add("gear\\generators\\backslash.dll", "x")
-                .add("gear/generators/sub/deeper.dll", "x")
-                .add("gear/effects/readme.txt", "x")
-                .add("gear/generators/Twin.dll", "first")
-                .add("gear/generators/twin.dll", "second")
-                .add("gear/effects/Bomb.dll", bomb)
-                .add("song.bmx", "a song")
-                .writeTo(zip));
-    const BundleInstall installed = model.installBundle(zip, app.path(QStringLiteral("songs")), false);
-    QVERIFY(installed.read);
-    // Only the top-level song and one of the case twins are written; the rest is reported, nowhere written.
-    QCOMPARE(app.read(QStringLiteral("songs/song.bmx")), QByteArray("a song"));
-    QCOMPARE(QDir(app.path(QStringLiteral("host/gear/generators"))).entryList(QDir::Files), QStringList{"Twin.dll"});
-    QVERIFY(QDir(app.path(QStringLiteral("host/gear/effects"))).isEmpty());
-    QCOMPARE(QDir(app.dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-             (QStringList{"host", "hostile.zip", "prog", "songs"}));
-    const QString said = installed.notTaken.join(u'\n');
-    for (const char* name : {"escape.dll", "absolute.bmx", "drive.bmx", "backslash.dll", "deeper.dll", "readme.txt",
-                             "Bomb.dll: packed", "kept the existing"}) {
-        QVERIFY2(said.contains(QLatin1String(name)), qPrintable(said));
+        // Into an empty host: the machines land by their folder in the zip, the songs where asked.
+        TestApp other;
+        AppModel& fresh = other.start();
+        const BundleInstall installed = fresh.installBundle(zip, other.path("songs"), false);
+        QVERIFY(installed.read);
+        QCOMPARE(installed.installed.size(), 5);
+        QCOMPARE(installed.notTaken, QStringList()); // machines.txt is the bundle's own
+        QCOMPARE(other.read("host/gear/generators/Lunar Arp.dll"), QByteArray("arp"));
+        fresh.scanSongs({other.path("songs/one.bmx"), other.path("songs/two.bmw")});
+        QCOMPARE(fresh.missing(Kind::Generator).names(), QStringList());
+        QCOMPARE(fresh.missing(Kind::Effect).names(), QStringList{"Not Here.dll"});
+        // Again: what is there is kept unless replacing was asked for.
+        QCOMPARE(fresh.installBundle(zip, other.path("songs"), false).installed.size(), 0);
+        QCOMPARE(fresh.installBundle(zip, other.path("songs"), true).installed.size(), 5);
     }
-    QVERIFY(!model.installBundle(app.path(QStringLiteral("prog")), app.path(QStringLiteral("songs")), false).read);
-}
+
+    void hostileBundlesInstallNothingUnsafe()
+    {
+        TestApp app;
+        AppModel& model = app.start();
+        const QString zip = app.path("hostile.zip");
+        gw::test::ZipWriter hostile;
+        for (const char* name : {"gear/generators/../../../escape.dll", "/etc/absolute.bmx", "C:/drive.bmx",
+                                 "gear\\generators\\backslash.dll", "gear/generators/sub/deeper.dll",
+                                 "gear/effects/readme.txt"}) {
+            hostile.add(name, "x");
+        }
+        hostile.add("gear/generators/Twin.dll", "first").add("gear/generators/twin.dll", "second");
+        QVERIFY(hostile.add("gear/effects/Bomb.dll", QByteArray(8 << 20, '\0')).add("song.bmx", "a song").writeTo(zip));
+        const BundleInstall installed = model.installBundle(zip, app.path("songs"), false);
+        QVERIFY(installed.read);
+        // Only the top-level song and one of the case twins are written; the rest is reported, nowhere written.
+        QCOMPARE(app.read("songs/song.bmx"), QByteArray("a song"));
+        QCOMPARE(app.list("songs"), QStringList{"song.bmx"});
+        QCOMPARE(app.list("host/gear/generators"), QStringList{"Twin.dll"});
+        QCOMPARE(app.list("host/gear/effects"), QStringList());
+        QCOMPARE(app.list(QString()), (QStringList{"host", "hostile.zip", "prog", "songs"}));
+        const QString said = installed.notTaken.join(u'\n');
+        for (const char* name : {"escape.dll", "absolute.bmx", "drive.bmx", "backslash.dll", "deeper.dll", "readme.txt",
+                                 "Bomb.dll: packed", "kept the existing"}) {
+            QVERIFY2(said.contains(QLatin1String(name)), qPrintable(said));
+        }
+        QVERIFY(!model.installBundle(app.path("prog"), app.path("songs"), false).read);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestBundle)
 #include "tst_bundle.moc"

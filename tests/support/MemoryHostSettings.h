@@ -2,11 +2,8 @@
 
 #include "base/HostSettings.h"
 
-#include <functional>
 #include <map>
 #include <string>
-#include <string_view>
-#include <utility>
 
 namespace gw {
 
@@ -14,30 +11,17 @@ namespace gw {
 class MemoryHostSettings : public HostSettings
 {
 public:
-    explicit MemoryHostSettings(bool keyPresent = true)
-        : m_keyPresent(keyPresent)
-    {
-    }
+    explicit MemoryHostSettings(bool keyPresent = true) { m_keyPresent = keyPresent; }
 
     void setKeyPresent(bool present) { m_keyPresent = present; }
     void setValue(std::string name, std::string text) { m_values[std::move(name)] = std::move(text); }
-    void removeValue(std::string_view name)
-    {
-        if (const auto it = m_values.find(name); it != m_values.end()) {
-            m_values.erase(it);
-        }
-    }
 
     Value read(std::string_view valueName) const override
     {
-        if (!m_keyPresent) {
-            return {Status::KeyMissing, {}};
-        }
         const auto it = m_values.find(valueName);
-        if (it == m_values.end()) {
-            return {Status::ValueMissing, {}};
-        }
-        return {Status::Ok, it->second};
+        return !m_keyPresent          ? Value{Status::KeyMissing, {}}
+               : it == m_values.end() ? Value{Status::ValueMissing, {}}
+                                      : Value{Status::Ok, it->second};
     }
 
 private:

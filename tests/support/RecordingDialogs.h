@@ -5,43 +5,39 @@
 #include <QList>
 #include <QStringList>
 
-/** Stands in for the real dialogs in tests: records what was shown and returns scripted answers. */
+/**
+ * Stands in for the real dialogs in tests: records what was shown and gives the queued answers in order; with none
+ * queued, a question is answered No and a dialog cancelled.
+ */
 class RecordingDialogs : public UserDialogs
 {
 public:
-    struct Shown
+    Answer message(const QString& text, const QString& title, Buttons buttons) override
     {
-        QString text;
-        QString title;
-        Buttons buttons;
-    };
-
-    Answer message(const QString& text, const QString& title, Buttons buttons) override;
-    QString openFiles(const OpenRequest& request) override;
-    QString askText(const QString& title, const QString& label, const QString& initial) override;
-    /** Answers with the next queued text, like askText. */
-    QString saveFile(const QString& title, const QString& filter, const QString& initialPath) override
-    {
-        return askText(title, filter, initialPath);
+        messages << text;
+        titles << (buttons == Buttons::YesNo ? title + QStringLiteral(" [Yes/No]") : title);
+        return buttons == Buttons::Ok ? Answer::Ok : answers.isEmpty() ? Answer::No : answers.takeFirst();
     }
-    /** Queues what the next text question returns; an unscripted one is cancelled. */
-    void setNextText(const QString& text) { m_texts << text; }
-    /** The titles of the text questions asked, in order. */
-    QStringList textQuestions;
+    QString openFiles(const OpenRequest& request) override
+    {
+        openRequests << request;
+        return openResults.isEmpty() ? QString() : openResults.takeFirst();
+    }
+    QString askText(const QString& title, const QString&, const QString&) override
+    {
+        textQuestions << title;
+        return texts.isEmpty() ? QString() : texts.takeFirst();
+    }
+    QString saveFile(const QString& title, const QString& filter, const QString& path) override
+    {
+        return askText(title, filter, path);
+    }
 
-    /** Queues the answer to the next Yes/No question; an unscripted question is answered No. */
-    void setNextAnswer(Answer answer) { m_answers << answer; }
-    /** Queues what the next open dialog returns; an unscripted dialog is cancelled. */
-    void setNextOpenResult(const QString& result) { m_openResults << result; }
-    void reset();
-
-    QList<Shown> messages;
+    QList<Answer> answers;   // to Yes/No questions
+    QStringList openResults; // from open dialogs
+    QStringList texts;       // to text questions and save dialogs
+    QStringList messages;    // the texts of the messages shown
+    QStringList titles;      // their titles, with " [Yes/No]" for a question
     QList<OpenRequest> openRequests;
-    /** Texts of the messages shown, in order. */
-    QStringList messageTexts() const;
-
-private:
-    QList<Answer> m_answers;
-    QStringList m_openResults;
-    QStringList m_texts;
+    QStringList textQuestions; // their titles
 };

@@ -1,16 +1,17 @@
 #pragma once
 
+#include "CatalogueWriter.h"
 #include "MemoryHostSettings.h"
 #include "RecordingDialogs.h"
-#include "TestFiles.h"
+#include "ZipWriter.h"
 
 #include "model/AppModel.h"
 
 #include <QDir>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <memory>
+#include <utility>
 
 /**
  * A model as the program builds it, in a temporary folder: the program folder is "prog" (one level down, so a
@@ -34,33 +35,35 @@ struct TestApp
         setup.dialogs = &dialogs;
         setup.hostSettings = settings;
         model = std::make_unique<AppModel>(setup);
-        statuses = std::make_unique<QSignalSpy>(model.get(), &AppModel::statusChanged);
+        QObject::connect(model.get(), &AppModel::statusChanged, [this](const QString& text) { statuses << text; });
         model->start();
         return *model;
     }
 
     /** A path below the temporary folder, with the platform's separators. */
     QString path(const QString& relative) const { return QDir::toNativeSeparators(dir.filePath(relative)); }
-    QByteArray read(const QString& relative) const { return TestFiles::contents(dir.filePath(relative)); }
+    QByteArray read(const QString& relative) const { return gw::test::contents(dir.filePath(relative)); }
     bool write(const QString& relative, const QByteArray& bytes) const
     {
-        QDir(dir.path()).mkpath(QFileInfo(dir.filePath(relative)).path());
-        return TestFiles::writeBytes(dir.filePath(relative), bytes);
+        return gw::test::writeBytes(dir.filePath(relative), bytes);
+    }
+    /** The names in a folder, files and folders alike. */
+    QStringList list(const QString& relative) const
+    {
+        return QDir(dir.filePath(relative)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
     }
     /** The status texts since the last call, in order. */
-    QStringList takeStatuses()
-    {
-        QStringList texts;
-        for (const QList<QVariant>& arguments : *statuses) {
-            texts << arguments.first().toString();
-        }
-        statuses->clear();
-        return texts;
-    }
+    QStringList takeStatuses() { return std::exchange(statuses, {}); }
 
     QTemporaryDir dir;
     std::shared_ptr<gw::MemoryHostSettings> settings = std::make_shared<gw::MemoryHostSettings>();
     RecordingDialogs dialogs;
+    QStringList statuses; // before the model, which may still report while it goes
     std::unique_ptr<AppModel> model;
-    std::unique_ptr<QSignalSpy> statuses;
 };
+
+/** A catalogue list as the program keeps it. */
+inline QByteArray catalogueOf(const std::vector<gw::test::CatalogueMachine>& rows)
+{
+    return QByteArray::fromStdString(gw::test::catalogueText(rows));
+}

@@ -1,201 +1,70 @@
 #include "ZipWriter.h"
 
-#include "TestFiles.h"
-
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <zip.h>
 
-#include <functional>
-#include <optional>
-
 namespace gw::test {
 
-ZipWriter& ZipWriter::add(const QByteArray& name, const QByteArray& data, Method method)
+QByteArray contents(const QString& path)
 {
-    m_entries << Entry{name, data, method, {}};
-    return *this;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-ZipWriter& ZipWriter::addEncrypted(const QByteArray& name, const QByteArray& data, const QByteArray& password)
+bool writeBytes(const QString& path, const QByteArray& bytes)
 {
-    m_entries << Entry{name, data, Method::Deflate, password};
+    QFile file(path);
+    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
+}
+
+ZipWriter& ZipWriter::add(const QByteArray& name, const QByteArray& data, Method method, const QByteArray& password)
+{
+    m_entries << Entry{name, data, method, password};
     return *this;
 }
 
 bool ZipWriter::aesWritingSupported() { return zip_encryption_method_supported(ZIP_EM_AES_256, 1) != 0; }
 
-bool ZipWriter::writeTo(const QString& path, QString* error) const
+bool ZipWriter::writeTo(const QString& path) const
 {
-    int code = 0;
-    zip_t* archive = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+    zip_t* archive = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, nullptr);
     if (!archive) {
-        if (error) {
-            zip_error_t zipError;
-            zip_error_init_with_code(&zipError, code);
-            *error = QString::fromLocal8Bit(zip_error_strerror(&zipError));
-            zip_error_fini(&zipError);
-        }
         return false;
     }
-    const auto fail = [&]() {
-        if (error) {
-            *error = QString::fromLocal8Bit(zip_strerror(archive));
-        }
-        zip_discard(archive);
-        return false;
-    };
+    bool done = true;
     for (const Entry& entry : m_entries) {
         // The buffers belong to this writer, which outlives zip_close below.
-        zip_source_t* source = zip_source_buffer(archive, entry.data.constData(),
-                                                 static_cast<zip_uint64_t>(entry.data.size()), 0);
-        if (!source) {
-            return fail();
-        }
-        const zip_int64_t index = zip_file_add(archive, entry.name.constData(), source, ZIP_FL_ENC_GUESS);
-        if (index < 0) {
+        zip_source_t* source = zip_source_buffer(archive, entry.data.constData(), zip_uint64_t(entry.data.size()), 0);
+        const zip_int64_t index = source ? zip_file_add(archive, entry.name.constData(), source, ZIP_FL_ENC_GUESS) : -1;
+        if (source && index < 0) {
             zip_source_free(source);
-            return fail();
         }
-        const auto at = static_cast<zip_uint64_t>(index);
+        const auto at = zip_uint64_t(index);
         const zip_int32_t method = entry.method == Method::Store ? ZIP_CM_STORE : ZIP_CM_DEFLATE;
-        if (zip_set_file_compression(archive, at, method, 0) != 0) {
-            return fail();
+        done = index >= 0 && zip_set_file_compression(archive, at, method, 0) == 0 &&
+               (entry.password.isEmpty() ||
+                zip_file_set_encryption(archive, at, ZIP_EM_AES_256, entry.password.constData()) == 0);
+        if (!done) {
+            break;
         }
-        if (!entry.password.isEmpty() &&
-            zip_file_set_encryption(archive, at, ZIP_EM_AES_256, entry.password.constData()) != 0) {
-            return fail();
-        }
     }
-    if (zip_close(archive) != 0) {
-        return fail();
-    }
-    return true;
-}
-
-namespace zipforge {
-
-namespace {
-
-constexpr quint32 kCentralSignature = 0x02014b50;
-constexpr quint32 kLocalSignature = 0x04034b50;
-constexpr quint32 kEndSignature = 0x06054b50;
-
-quint32 read32(const QByteArray& bytes, qint64 at)
-{
-    if (at < 0 || at + 4 > bytes.size()) {
-        return 0;
-    }
-    quint32 value = 0;
-    for (int i = 3; i >= 0; --i) {
-        value = (value << 8) | static_cast<quint8>(bytes.at(at + i));
-    }
-    return value;
-}
-
-quint16 read16(const QByteArray& bytes, qint64 at)
-{
-    if (at < 0 || at + 2 > bytes.size()) {
-        return 0;
-    }
-    return static_cast<quint16>(static_cast<quint8>(bytes.at(at)) | (static_cast<quint8>(bytes.at(at + 1)) << 8));
-}
-
-void write32(QByteArray& bytes, qint64 at, quint32 value)
-{
-    for (int i = 0; i < 4; ++i) {
-        bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xff);
-    }
-}
-
-/** Where an entry of a written archive sits, read from its central directory. */
-struct EntryLocation
-{
-    qint64 centralHeader = 0;
-    qint64 localHeader = 0;
-    qint64 data = 0;
-    qint64 compressedSize = 0;
-};
-
-std::optional<EntryLocation> locate(const QByteArray& archive, const QByteArray& name)
-{
-    // Without a comment, the end record is the last 22 bytes.
-    const qint64 end = archive.size() - 22;
-    if (read32(archive, end) != kEndSignature) {
-        return std::nullopt;
-    }
-    const quint16 count = read16(archive, end + 10);
-    qint64 at = read32(archive, end + 16);
-    for (quint16 i = 0; i < count; ++i) {
-        if (read32(archive, at) != kCentralSignature) {
-            return std::nullopt;
-        }
-        const quint16 nameLength = read16(archive, at + 28);
-        const qint64 next = at + 46 + nameLength + read16(archive, at + 30) + read16(archive, at + 32);
-        if (archive.mid(at + 46, nameLength) == name) {
-            EntryLocation found;
-            found.centralHeader = at;
-            found.localHeader = read32(archive, at + 42);
-            found.compressedSize = read32(archive, at + 20);
-            if (read32(archive, found.localHeader) != kLocalSignature) {
-                return std::nullopt;
-            }
-            found.data = found.localHeader + 30 + read16(archive, found.localHeader + 26) +
-                         read16(archive, found.localHeader + 28);
-            return found;
-        }
-        at = next;
-    }
-    return std::nullopt;
-}
-
-/** Reads the archive, lets change alter the bytes around the named entry, and writes it back. */
-bool editEntry(const QString& path, const QByteArray& name,
-               const std::function<bool(QByteArray& bytes, const EntryLocation& entry)>& change)
-{
-    QFile file(path);
-    QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    const std::optional<EntryLocation> entry = locate(bytes, name);
-    return entry && change(bytes, *entry) && TestFiles::writeBytes(path, bytes);
-}
-
-/** Writes value into the same field of the central header and, when asked, the local header. */
-bool patchField(const QString& path, const QByteArray& name, qint64 centralOffset, qint64 localOffset,
-                quint32 value, Headers where)
-{
-    return editEntry(path, name, [&](QByteArray& bytes, const EntryLocation& entry) {
-        write32(bytes, entry.centralHeader + centralOffset, value);
-        if (where == Headers::LocalAndCentral) {
-            write32(bytes, entry.localHeader + localOffset, value);
-        }
+    if (done && zip_close(archive) == 0) {
         return true;
-    });
+    }
+    zip_discard(archive);
+    return false;
 }
 
-} // namespace
-
-bool setDeclaredSize(const QString& path, const QByteArray& name, quint32 size, Headers where)
+QByteArray ZipWriter::bytes() const
 {
-    return patchField(path, name, 24, 22, size, where);
+    const QTemporaryDir scratch;
+    const QString path = scratch.filePath(QStringLiteral("z.zip"));
+    return writeTo(path) ? contents(path) : QByteArray();
 }
-
-bool setDeclaredCrc(const QString& path, const QByteArray& name, quint32 crc, Headers where)
-{
-    return patchField(path, name, 16, 14, crc, where);
-}
-
-bool corruptData(const QString& path, const QByteArray& name)
-{
-    return editEntry(path, name, [](QByteArray& bytes, const EntryLocation& entry) {
-        if (entry.compressedSize == 0) {
-            return false;
-        }
-        const qint64 middle = entry.data + entry.compressedSize / 2;
-        bytes[middle] = static_cast<char>(~static_cast<quint8>(bytes.at(middle)));
-        return true;
-    });
-}
-
-} // namespace zipforge
 
 } // namespace gw::test

@@ -55,26 +55,17 @@ private slots:
         }
     }
 
-    void fileNameAndFolder_data()
-    {
-        QTest::addColumn<QByteArray>("name");
-        QTest::addColumn<QByteArray>("fileName");
-        QTest::addColumn<QByteArray>("folder");
-        QTest::newRow("no folder") << QByteArray("a.dll") << QByteArray("a.dll") << QByteArray();
-        QTest::newRow("slash") << QByteArray("sub/dir/a.dll") << QByteArray("a.dll") << QByteArray("sub/dir");
-        QTest::newRow("backslash") << QByteArray("sub\\dir\\a.dll") << QByteArray("a.dll") << QByteArray("sub\\dir");
-        QTest::newRow("mixed") << QByteArray("a/b\\c.dll") << QByteArray("c.dll") << QByteArray("a/b");
-        QTest::newRow("folder entry") << QByteArray("dir/") << QByteArray() << QByteArray("dir");
-        QTest::newRow("root") << QByteArray("/x.dll") << QByteArray("x.dll") << QByteArray();
-        QTest::newRow("empty") << QByteArray() << QByteArray() << QByteArray();
-    }
     void fileNameAndFolder()
     {
-        QFETCH(QByteArray, name);
-        QFETCH(QByteArray, fileName);
-        QFETCH(QByteArray, folder);
-        QCOMPARE(QByteArray::fromStdString(gw::entryFileName(name.toStdString())), fileName);
-        QCOMPARE(QByteArray::fromStdString(gw::entryFolder(name.toStdString())), folder);
+        const char* const cases[][3] = {// name, file name, folder
+                                        {"a.dll", "a.dll", ""},          {"sub/dir/a.dll", "a.dll", "sub/dir"},
+                                        {"sub\\dir\\a.dll", "a.dll", "sub\\dir"}, {"a/b\\c.dll", "c.dll", "a/b"},
+                                        {"dir/", "", "dir"},             {"/x.dll", "x.dll", ""},
+                                        {"", "", ""}};
+        for (const auto& [name, fileName, folder] : cases) {
+            QCOMPARE(gw::entryFileName(name), std::string(fileName));
+            QCOMPARE(gw::entryFolder(name), std::string(folder));
+        }
     }
 };
 
