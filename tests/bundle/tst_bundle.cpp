@@ -6,6 +6,8 @@
 
 #include <QtTest>
 
+#include <zip.h>
+
 namespace {
 
 using Kind = AppModel::Kind;
@@ -49,6 +51,14 @@ private slots:
         QCOMPARE(zipNames(zip), (QStringList{"gear/generators/acme kick.DLL", "gear/generators/Lunar Arp.dll",
                                             "gear/effects/Acme Delay.dll", "one.bmx", "two.bmw"}));
         QVERIFY(model.used(Kind::Generator).isEmpty()); // saving reads the songs without gathering them
+        zip_t* archive = zip_open(QFile::encodeName(zip).constData(), ZIP_RDONLY, nullptr);
+        zip_file_t* list = archive ? zip_fopen(archive, "machines.txt", 0) : nullptr;
+        char text[512] = {};
+        QVERIFY(list && zip_fread(list, text, sizeof text - 1) > 0);
+        zip_fclose(list);
+        zip_discard(archive);
+        QCOMPARE(QByteArray(text), "generator\tAcme Kick.dll\tin the zip\ngenerator\tLunar Arp.dll\tin the zip\n"
+                                   "effect\tAcme Delay.dll\tin the zip\neffect\tNot Here.dll\tmissing\n");
 
         // Into an empty host: the machines land by their folder in the zip, the songs where asked.
         TestApp other;

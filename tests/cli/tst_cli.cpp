@@ -175,6 +175,8 @@ private slots:
         for (const char* name : {"tree/b/two.BMX", "tree/a/one.bmw", "tree/a/notes.txt"}) {
             QVERIFY(writeBytes(dir.filePath(name), contents(samples("songs/master-only.bmx"))));
         }
+        // And a real song saved before the PARA section existed, whose machine is found in MACH.
+        QVERIFY(writeBytes(dir.filePath("tree/c/old.bmx"), contents(GW_TEST_DATA "/songs/FSM_Kick_Demo.bmx")));
         const Result r = run({"scan", "--json", "--host-folder", samples("host"), samples("songs"), samples("broken"),
                               dir.filePath("tree")});
         QCOMPARE(r.status, 2); // a song could not be read
@@ -194,7 +196,10 @@ private slots:
         // Folder and file name show the order across the folders searched.
         QCOMPARE(pathAndError, (QStringList{"songs/evening.bmx|null", "songs/master-only.bmx|null",
                                             "songs/swapped.bmw|null", "broken/cut-short.bmx|" + cutShort,
-                                            "broken/older.bmx|" + noPara, "a/one.bmw|null", "b/two.BMX|null"}));
+                                            "broken/older.bmx|" + noPara, "a/one.bmw|null", "b/two.BMX|null",
+                                            "c/old.bmx|null"}));
+        QVERIFY(songs.last()["recovered"].toBool() && !songs.at(0)["recovered"].toBool());
+        QCOMPARE(songs.last()["machines"].toArray().at(0)["dll"].toString(), "FSM Kick");
         QStringList inFileOrder;
         for (const QJsonValue& m : songs.at(0)["machines"].toArray()) {
             inFileOrder << m["name"].toString() + '|' + m["dll"].toString() + '|' + m["kind"].toString();
@@ -208,9 +213,9 @@ private slots:
         for (const char* name : {"generatorsUsed", "effectsUsed", "missingGenerators", "missingEffects"}) {
             lists << strings(root[QLatin1String(name)]).join('|');
         }
-        QCOMPARE(lists, (QStringList{"Acme Kick|Ember Lead|Jeskola Bass 3|Lunar Arp|Lunar Pad",
+        QCOMPARE(lists, (QStringList{"Acme Kick|Ember Lead|FSM Kick|Jeskola Bass 3|Lunar Arp|Lunar Pad",
                                      "Acme Delay|Ember Crusher|Glass Chorus|Glass Wah|Jeskola Raverb",
-                                     "(eff dir)Lunar Arp.dll|Ember Lead.dll|Lunar Pad.dll",
+                                     "(eff dir)Lunar Arp.dll|Ember Lead.dll|FSM Kick.dll|Lunar Pad.dll",
                                      "(gen dir)Glass Chorus.dll|Ember Crusher.dll|Glass Wah.dll"}));
     }
 
