@@ -734,17 +734,11 @@ bool AppModel::fetchCatalogues()
     if (!haveArchiveUrl()) {
         return false;
     }
-    setTransferInProgress(true);
+    m_transferInProgress = true;
     Report report(*this);
     const bool fetched = fetchCatalogue(*m_transfer, report, m_programFolder, m_archiveBaseUrl);
-    setTransferInProgress(false);
+    m_transferInProgress = false;
     return fetched;
-}
-
-void AppModel::setTransferInProgress(bool inProgress)
-{
-    m_transferInProgress = inProgress;
-    emit transferStateChanged(inProgress);
 }
 
 // --- selection and the catalogue table -------------------------------------------------------------------------
@@ -860,7 +854,7 @@ bool AppModel::download(Kind kind, const QString& entry)
     job.machinesBaseUrl = m_archiveBaseUrl + QStringLiteral("machines/");
     const QString destination = job.generators ? generatorsFolder() : effectsFolder();
     Report report(*this);
-    setTransferInProgress(true);
+    m_transferInProgress = true;
     bool installed = false;
     const DownloadOutcome outcome = downloadMachine(
         *m_transfer, report, job,
@@ -869,13 +863,12 @@ bool AppModel::download(Kind kind, const QString& entry)
                 report.logStatus(QStringLiteral("Unable to create ") + destination);
                 return false;
             }
-            bool extracted = false;
-            m_lastExtractor = installZip(zipPath, destination, report, &extracted);
+            const bool extracted = installZip(zipPath, destination, report);
             refreshGearFolders();
             return extracted;
         },
         &installed);
-    setTransferInProgress(false);
+    m_transferInProgress = false;
     return outcome == DownloadOutcome::Completed && installed;
 }
 

@@ -18,7 +18,6 @@
 #include <vector>
 
 class HttpTransfer;
-class ZipExtractor;
 
 namespace gw {
 struct Notice;
@@ -209,8 +208,6 @@ public:
     QString archiveBaseUrl() const { return m_archiveBaseUrl; }
     /** Asks the user for the archive's address; true when one was given. */
     bool askArchiveUrl();
-    /** The extractor of the last install. */
-    ZipExtractor* lastExtractor() const { return m_lastExtractor.get(); }
 
     // --- the catalogue table of the detailed view --------------------------------------------------------------
     bool catalogueViewOpen() const { return m_viewOpen; }
@@ -243,7 +240,6 @@ signals:
     void currentSongChanged(int row);
     void selectionChanged();
     void catalogueTableChanged();
-    void transferStateChanged(bool inProgress);
     /** A long step is running: a chance for the views to paint what changed. */
     void busy();
     /** The user gave the archive's address. */
@@ -266,7 +262,6 @@ private:
     void loadCatalogueTable(Kind kind);
     void moveDll(const QString& dll, Kind from, bool tellUser = true);
     bool haveArchiveUrl();
-    void setTransferInProgress(bool inProgress);
 
     Setup m_setup;
     QString m_programFolder;
@@ -298,7 +293,6 @@ private:
     bool m_fetchingAll = false;
     bool m_fetchCancelled = false;
     HttpTransfer* m_transfer;
-    std::unique_ptr<ZipExtractor> m_lastExtractor;
 
     QString m_status;
     QStringList m_log;

@@ -20,7 +20,6 @@ public:
 
     /** The index of the name exactly equal to text (letter case included), or -1. */
     int indexOf(const QString& text) const;
-    bool contains(const QString& text) const { return indexOf(text) >= 0; }
 
     int size() const { return static_cast<int>(m_names.size()); }
     bool isEmpty() const { return m_names.isEmpty(); }
