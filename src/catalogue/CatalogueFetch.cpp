@@ -27,16 +27,9 @@ int fetchPage(HttpTransfer& transfer, TransferReport& report, const QString& pro
     }
     report.log(page);
 
-    transfer.start(url);
-    transfer.waitUntilDone();
-
-    const QString contentType = transfer.header(QStringLiteral("Content-Type"));
     // No type, or the server's page saying no: nothing to keep.
-    if (contentType.isEmpty() || transfer.isErrorPage()) {
-        report.logStatus(QStringLiteral("Connected?  Did not download ") + page);
-        if (!transfer.errorText().isEmpty()) {
-            report.log(transfer.errorText());
-        }
+    const QString contentType = fetchAndTakeHeader(transfer, report, url, QStringLiteral("Content-Type"), page);
+    if (contentType.isEmpty()) {
         return 0;
     }
     qint64 received = 0;

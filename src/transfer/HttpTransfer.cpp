@@ -1,5 +1,7 @@
 #include "transfer/HttpTransfer.h"
 
+#include "transfer/TransferReport.h"
+
 #include <QEventLoop>
 
 #include <algorithm>
@@ -140,4 +142,20 @@ void HttpTransfer::waitUntilDone()
     QEventLoop loop;
     connect(this, &HttpTransfer::finished, &loop, &QEventLoop::quit);
     loop.exec();
+}
+
+QString fetchAndTakeHeader(HttpTransfer& transfer, TransferReport& report, const QString& url, const QString& header,
+                           const QString& name)
+{
+    transfer.start(url);
+    transfer.waitUntilDone();
+    const QString value = transfer.header(header);
+    if (!value.isEmpty() && !transfer.isErrorPage()) {
+        return value;
+    }
+    report.logStatus(QStringLiteral("Connected?  Did not download ") + name);
+    if (!transfer.errorText().isEmpty()) {
+        report.log(transfer.errorText());
+    }
+    return {};
 }

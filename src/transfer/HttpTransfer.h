@@ -8,6 +8,7 @@
 #include <QString>
 
 class QNetworkAccessManager;
+class TransferReport;
 class QNetworkReply;
 
 /**
@@ -66,3 +67,10 @@ private:
     QString m_error;
     int m_status = 0;
 };
+
+/**
+ * Fetches url and waits for it to end. Returns the named header of the answer; empty, after telling the report that
+ * name was not downloaded, when the header is missing or the server's page said no (a 404 carries headers too).
+ */
+QString fetchAndTakeHeader(HttpTransfer& transfer, TransferReport& report, const QString& url, const QString& header,
+                           const QString& name);

@@ -69,16 +69,11 @@ DownloadOutcome downloadMachine(HttpTransfer& transfer, TransferReport& report, 
     report.log(QStringLiteral("Downloading ") + url);
     report.log(entry);
 
-    transfer.start(machineUrl(job.machinesBaseUrl, entry).toString(QUrl::FullyEncoded));
-    transfer.waitUntilDone();
-
-    const QString lengthHeader = transfer.header(QStringLiteral("Content-Length"));
-    // No length, or the server's page saying no (a 404 carries a length too): nothing to keep.
-    if (lengthHeader.isEmpty() || transfer.isErrorPage()) {
-        report.logStatus(QStringLiteral("Connected?  Did not download ") + entry);
-        if (!transfer.errorText().isEmpty()) {
-            report.log(transfer.errorText());
-        }
+    // No length, or the server's page saying no: nothing to keep.
+    const QString lengthHeader = fetchAndTakeHeader(
+        transfer, report, machineUrl(job.machinesBaseUrl, entry).toString(QUrl::FullyEncoded),
+        QStringLiteral("Content-Length"), entry);
+    if (lengthHeader.isEmpty()) {
         return DownloadOutcome::NoAnswer;
     }
     bool isNumber = false;
