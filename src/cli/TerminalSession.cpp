@@ -24,6 +24,7 @@ std::unique_ptr<AppModel> makeModel(const QString& command, const QString& progr
 {
     AppModel::Setup setup;
     setup.keepSongLogs = keepSongLogs;
+    setup.quietScan = true; // a scan's log is printed only with --log, from the kept logs
     setup.programFolder = programFolder;
     setup.archiveBaseUrl = archiveUrl;
     setup.dialogs = &dialogs;

@@ -94,13 +94,17 @@ public:
     void setStatus(const std::string& text, bool showNow) override { m_model.setStatus(fromUtf8(text), showNow); }
     void startLog(const std::string& line) override
     {
-        m_model.resetLog({fromUtf8(line)});
-        keep();
+        if (wanted()) {
+            m_model.resetLog({fromUtf8(line)});
+            keep();
+        }
     }
     void log(const std::string& line) override
     {
-        m_model.appendLog(fromUtf8(line));
-        keep();
+        if (wanted()) {
+            m_model.appendLog(fromUtf8(line));
+            keep();
+        }
     }
     void showMessage(const std::string& text) override
     {
@@ -124,6 +128,7 @@ public:
     void paraMachineRead() override { m_model.keepResponsive(); }
 
 private:
+    bool wanted() const { return m_model.m_setup.keepSongLogs || !m_model.m_setup.quietScan; }
     /** Thousands of songs' logs are kept only when asked for. */
     void keep()
     {

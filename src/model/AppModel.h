@@ -97,6 +97,8 @@ public:
         bool createGearFolders = true;
         /** Keep each scanned song's log in lastScan() (the command line's --log); the log itself shows the last. */
         bool keepSongLogs = false;
+        /** Drop the scanned songs' logs unless kept: a command line that prints no log need not build one. */
+        bool quietScan = false;
     };
 
     /** The lists a view shows; listChanged names the one that changed. */
