@@ -13,10 +13,8 @@
 #include <memory>
 #include <utility>
 
-/**
- * A model as the program builds it, in a temporary folder: the program folder is "prog" (one level down, so a
- * file that leaves it shows), the host installation "host", named by in-memory host settings; dialogs are recorded.
- */
+// A model as the program builds it, in a temporary folder: the program folder "prog" (one level down, so a file
+// that leaves it shows), the host installation "host" named by in-memory host settings; dialogs are recorded.
 struct TestApp
 {
     TestApp()
