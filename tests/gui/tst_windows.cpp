@@ -53,11 +53,8 @@ class TestWindows : public QObject
 
 private slots:
     void initTestCase() { QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy); }
-    void init()
-    {
-        m_window.reset(); // before the model it shows
-        m_app = std::make_unique<TestApp>();
-    }
+    void init() { m_app = std::make_unique<TestApp>(); }
+    void cleanup() { m_window.reset(); } // before the model it shows
 
     void controlsInFixedPlacesScanByClicksAndAbout()
     {
@@ -67,7 +64,7 @@ private slots:
         QVERIFY(m_app->write("host/gear/generators/Lunar Pad.dll", "x"));
         QVERIFY(m_app->write("host/gear/effects/A.dll", "x"));
         open();
-        // Every control in its fixed place: the song list, then three rows of three boxes, the buttons at the right.
+        // Every control in its fixed place, and start-up ends with the catalogue summary.
         QCOMPARE(m_window->windowTitle(), QStringLiteral("Gearwarden 1.0"));
         QCOMPARE(m_window->size(), QSize(632, 426));
         QCOMPARE(m_window->minimumSize(), m_window->maximumSize());
@@ -92,17 +89,15 @@ private slots:
         auto* status = find<QLabel>("statusLine");
         QCOMPARE(status->geometry(), QRect(0, 408, 632, 18));
         QVERIFY(status->font().bold());
-        // Start-up ends with the catalogue summary.
         QCOMPARE(status->text(), u"Generator list contains  0 machines.  Effects list contains  0 machines."_s);
 
         // Songs from the dialog, in order; only the ticked one is scanned, and the window shows the model's lists.
         m_app->dialogs.openResults << m_app->path(QString()) + QChar(0) + "two.bmx" + QChar(0) + "one.bmx";
         button("openSongsButton")->click();
-        QListWidget* songs = list("songList");
-        QCOMPARE(column(songs), (QStringList{m_app->path("one.bmx"), m_app->path("two.bmx")}));
-        songs->item(1)->setCheckState(Qt::Checked);
+        QCOMPARE(column(list("songList")), (QStringList{m_app->path("one.bmx"), m_app->path("two.bmx")}));
+        list("songList")->item(1)->setCheckState(Qt::Checked);
         button("scanButton")->click();
-        QCOMPARE(songs->currentRow(), 1);
+        QCOMPARE(list("songList")->currentRow(), 1);
         QVERIFY(find<QPlainTextEdit>("scanLog")->toPlainText().startsWith("Scanning " + m_app->path("two.bmx") + '\n'));
         QCOMPARE(column(list("generatorsUsed")), QStringList{"Acme Kick"});
         QCOMPARE(column(list("missingGenerators")), QStringList{"Acme Kick.dll"});
@@ -142,7 +137,7 @@ private slots:
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             const auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
             filterText = types->currentText();
-            // Qt's own dialog matches any letter case by itself; a native one matches the patterns as given.
+            // Qt's own dialog ignores letter case; a native one does not, so the chosen filter is matched as given.
             const QString patterns = dialog->nameFilters().value(types->currentIndex()).section(u'(', -1).chopped(1);
             shown = dialog->directory().entryList(patterns.split(u' '), QDir::Files | QDir::CaseSensitive, QDir::Name);
             dialog->reject();
@@ -180,16 +175,14 @@ private slots:
         auto* missing = find<QListWidget>("missingList", true);
         QCOMPARE(column(missing), QStringList{"Acme Kick.dll"});
 
-        // A heading click sorts by its column, a second one reverses; by Name as a Windows list sorts it, the accented
-        // letter with its base letter (Windows-1252 page).
+        // A heading click sorts by its column (Name as Windows sorts it, Élan among the E); a second one reverses.
         clickHeader(3);
         QCOMPARE(column(table()), (QStringList{"Acme_Kick.zip", "c.zip", "b.zip", "a.zip"}));
         clickHeader(3);
         QCOMPARE(column(table()), (QStringList{"a.zip", "b.zip", "c.zip", "Acme_Kick.zip"}));
         clickHeader(1);
 
-        // A click on the missing machine, or on a row, leads the main window; a click in the other main list turns
-        // the table to effects.
+        // Clicks on the missing machine or on a row lead the main window; one in its effects list turns the table.
         clickRow(missing, 0);
         QCOMPARE(table()->currentItem()->text(0), QStringLiteral("Acme_Kick.zip"));
         clickRow(table(), 0);
@@ -205,8 +198,7 @@ private slots:
         clickRow(table(), column(table()).indexOf("Echo.zip"));
         QCOMPARE(list("effectCatalogue")->selectedItems().value(0)->text(), QStringLiteral("Echo.zip"));
 
-        // The sort stays on when the table is filled anew. The filter hides the rows without its text in any column
-        // as the user types.
+        // The sort stays on when the table is filled anew; the filter hides the rows without its text in any column.
         find("viewGeneratorsButton", true)->click();
         QCOMPARE(column(table()), (QStringList{"c.zip", "b.zip", "a.zip", "Acme_Kick.zip"}));
         QTest::keyClicks(find<QLineEdit>("catalogueFilter", true), QStringLiteral("KICK d"));
@@ -227,6 +219,7 @@ private slots:
         find("downloadButton", true)->click();
         QVERIFY(!m_app->model->catalogueViewOpen());
         QCOMPARE(m_app->model->status(), QStringLiteral("Connected?  Did not download Chorus.zip"));
+        QCOMPARE(server.expired(), 0); // Cancel ended the wait, not the server
     }
 
 private:
