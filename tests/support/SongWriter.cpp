@@ -88,17 +88,6 @@ std::size_t offsetBehind(const Bytes& bytes, const std::string& text)
     return static_cast<std::size_t>(end - bytes.begin()) + text.size() + 1;
 }
 
-SongWriter::SongWriter()
-{
-    machines.push_back({"Master", "Master", 0, "", {3, 3, 2}, {}, 0, {}, 0});
-}
-
-SongWriter& SongWriter::add(const SongMachine& machine)
-{
-    machines.push_back(machine);
-    return *this;
-}
-
 SongWriter& SongWriter::addSimple(const std::string& name, const std::string& dll, std::uint8_t kind)
 {
     return add({name, dll, kind, dll, {3, 1, 2}, {3, 1}, 7, {{"Attack", 10}, {"Release", 20}}, 2});
@@ -106,13 +95,11 @@ SongWriter& SongWriter::addSimple(const std::string& name, const std::string& dl
 
 Bytes SongWriter::build() const
 {
-    std::vector<std::pair<std::string, Bytes>> sections;
-    for (const std::string& name : otherSections) sections.emplace_back(name, Bytes{1, 2, 3, 4});
-    for (const bool para : {!machBeforePara, machBeforePara}) {
-        if (!para || withPara) {
-            sections.emplace_back(para ? "PARA" : "MACH", para ? paraSection(machines) : machSection(machines));
-        }
+    std::vector<std::pair<std::string, Bytes>> sections = {{"BVER", {1, 2, 3, 4}}};
+    if (withPara) {
+        sections.emplace_back("PARA", paraSection(machines));
     }
+    sections.emplace(machBeforePara ? sections.begin() + 1 : sections.end(), "MACH", machSection(machines));
     Bytes out = {'B', 'u', 'z', 'z'};
     put(out, sections.size(), 4);
     std::size_t offset = out.size() + 12 * sections.size();

@@ -19,20 +19,21 @@ struct SongMachine
     std::int16_t tracks = 0;
 };
 
-/** Writes songs in the layout the reader walks. The first machine is the master, which the reader skips. */
+/** Writes songs of BVER (01 02 03 04, passed over), PARA and MACH; the first machine is the master, never reported. */
 class SongWriter
 {
 public:
-    SongWriter();
-    SongWriter& add(const SongMachine& machine);
+    SongWriter& add(const SongMachine& machine)
+    {
+        machines.push_back(machine);
+        return *this;
+    }
     /** A machine with a few parameters, data, attributes and tracks. */
     SongWriter& addSimple(const std::string& name, const std::string& dll, std::uint8_t kind);
 
-    std::vector<SongMachine> machines;
+    std::vector<SongMachine> machines = {{"Master", "Master", 0, "", {3, 3, 2}, {}, 0, {}, 0}};
     bool withPara = true;
     bool machBeforePara = false;
-    /** Sections the reader ignores, written before PARA and MACH, each holding 01 02 03 04. */
-    std::vector<std::string> otherSections = {"BVER"};
 
     std::vector<std::uint8_t> build() const;
     bool writeTo(const std::string& path) const;
