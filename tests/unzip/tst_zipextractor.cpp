@@ -1,13 +1,9 @@
 #include "ZipWriter.h"
 
+#include "unzip/EntryName.h"
 #include "unzip/ZipExtraction.h"
 #include "unzip/ZipExtractor.h"
 
-#include <QDir>
-#include <QDirIterator>
-#include <QRandomGenerator>
-#include <QTemporaryDir>
-#include <QtEndian>
 #include <QtTest>
 
 #include <memory>
@@ -42,33 +38,8 @@ QStringList tree(const QString& root)
     return found;
 }
 
-// Damage to an archive: a.dll's stored data, its declared CRC or size, or the whole archive unusable.
-enum Damage { Data, Crc, Size, NotAZip, EndCutOff };
-
-/**
- * Forges damage into an archive whose first entry is a.dll: the middle byte of its data inverted, or another CRC or
- * size declared in its central header (and its local one when asked). Its name follows the 30 bytes of its local
- * header and, last in the archive, the 46 of its central one.
- */
-bool forge(const QString& path, Damage damage, quint32 value, bool bothHeaders)
-{
-    QByteArray bytes = contents(path);
-    const qsizetype central = bytes.lastIndexOf("a.dll") - 46;
-    if (bytes.indexOf("a.dll") != 30 || central < 0) {
-        return false;
-    }
-    if (damage == Data) {
-        const qsizetype data = 30 + 5 + qFromLittleEndian<quint16>(bytes.constData() + 28);
-        bytes[data + qFromLittleEndian<quint32>(bytes.constData() + central + 20) / 2] ^= char(0xff);
-    } else {
-        const qsizetype offset = damage == Crc ? 16 : 24; // in the central header; 2 less in the local one
-        qToLittleEndian(value, bytes.data() + central + offset);
-        if (bothHeaders) {
-            qToLittleEndian(value, bytes.data() + offset - 2);
-        }
-    }
-    return writeBytes(path, bytes);
-}
+// Damage to an archive: a.dll's data or its declared size, or the archive cut short.
+enum Damage { Data, Size, CutShort };
 
 } // namespace
 
@@ -106,7 +77,6 @@ private slots:
     void extractsFlatOverWhatIsThere()
     {
         // "machine.DLL" differs from the zip's "Machine.dll" only in letter case: one file to the host, so no twin.
-        QVERIFY(writeBytes(out(u"a.dll"_s), "old a.dll"));
         QVERIFY(writeBytes(out(u"machine.DLL"_s), "old machine"));
         QVERIFY(ZipWriter().add("a.dll", "alpha", ZipWriter::Method::Store).add("dir/", {})
                     .add("sub/b.dll", noise(100000)).add("sub\\dir\\Machine.dll", "new machine").writeTo(m_zip));
@@ -118,85 +88,94 @@ private slots:
                                           u"  inflating: "_s + out(u"machine.DLL"_s)}));
     }
 
-    void hostileNamesStayInTheFolder_data()
+    void entryNamesStayInTheFolder_data()
     {
         QTest::addColumn<bool>("useFolderNames");
-        QTest::newRow("flat") << false;
-        QTest::newRow("with folders") << true;
+        QTest::addColumn<QStringList>("extracted");
+        QTest::addColumn<int>("refused");
+        // Flat, only the last component of a name counts, unless it cannot name a file here.
+        QTest::newRow("flat") << false
+                              << QStringList({u"a..b.dll 7"_s, u"a.dll 7"_s, u"evil.dll 7"_s, u"good.dll 7"_s,
+                                              u"my M\u00e4schine.dll 7"_s, u"x.dll 7"_s, u"y.dll 7"_s})
+                              << 4;
+        // With folder names, any way out of the folder, or an empty or dot component, refuses the whole entry.
+        QTest::newRow("with folders") << true
+                                      << QStringList({u"a/"_s, u"a/b/"_s, u"a/b/my M\u00e4schine.dll 7"_s,
+                                                      u"good.dll 7"_s, u"v1..2/"_s, u"v1..2/a..b.dll 7"_s})
+                                      << 13;
     }
 
-    void hostileNamesStayInTheFolder()
+    void entryNamesStayInTheFolder()
     {
         QFETCH(bool, useFolderNames);
         QVERIFY(writeBytes(m_dir->filePath(u"evil.dll"_s), "mine"));
         QVERIFY(writeBytes(m_dir->filePath(u"a/evil.dll"_s), "mine too"));
         ZipWriter writer;
-        for (const QByteArray& name :
-             {QByteArray("../evil.dll"), QByteArray("../../evil.dll"), QByteArray("sub/../../../evil.dll"),
-              QByteArray("..\\..\\evil.dll"), QFile::encodeName(m_dir->filePath(u"abs/x.dll"_s)),
-              QByteArray("C:\\x\\y.dll"), QByteArray("C:evil.dll"), QByteArray("sub/..")}) {
+        for (const QByteArray& name : {
+                 // Up, absolute, or onto a drive, with either separator.
+                 QByteArray("../evil.dll"), QByteArray("..\\..\\evil.dll"), QByteArray("sub/../../../evil.dll"),
+                 QFile::encodeName(m_dir->filePath(u"abs/x.dll"_s)), QByteArray("\\abs\\y.dll"),
+                 QByteArray("C:\\x\\y.dll"), QByteArray("C:evil.dll"), QByteArray("sub/c:/a.dll"),
+                 // Empty or dot components, or no file name.
+                 QByteArray("./a.dll"), QByteArray("sub//a.dll"), QByteArray("sub/.."), QByteArray("dir\\"),
+                 QByteArray("."),
+                 // Ordinary: blanks, letters beyond ASCII, dots inside a component.
+                 QByteArray("good.dll"), QByteArray("a/b\\my M\xc3\xa4schine.dll"), QByteArray("v1..2/a..b.dll")}) {
             writer.add(name, "payload");
         }
-        QVERIFY(writer.add("good.dll", "good").writeTo(m_zip));
+        QVERIFY(writer.writeTo(m_zip));
         const auto outside = [this] { return tree(m_dir->path()).filter(QRegularExpression(u"^(?!a/b/out/)"_s)); };
         const QStringList before = outside();
 
         m_extractor->setUseFolderNames(useFolderNames);
         m_extractor->extract();
-        // Flat, only the last component of a name counts, unless it cannot name a file here; with folders none passes.
-        QCOMPARE(tree(m_out), useFolderNames
-                                  ? QStringList({u"good.dll 4"_s})
-                                  : QStringList({u"evil.dll 7"_s, u"good.dll 4"_s, u"x.dll 7"_s, u"y.dll 7"_s}));
+        QTEST(tree(m_out), "extracted");
         QCOMPARE(outside(), before);
-        QCOMPARE(m_progress.filter(u"leads outside"_s).size(), useFolderNames ? 8 : 2);
+        QTEST(int(m_progress.filter(u"leads outside"_s).size()), "refused");
         QVERIFY(m_progress.contains(u"warning:  skipped C:evil.dll: its name leads outside the folder"_s));
+        // libzip reads control characters in a name as code page 437, but a catalogue entry may still hold one.
+        for (const char* name : {"a\x1f.dll", "s\x07ub/a.dll"}) {
+            QVERIFY(!gw::safeEntryTarget(name, useFolderNames));
+        }
     }
 
     void damageKeepsTheExistingFile_data()
     {
         QTest::addColumn<int>("damage");
-        QTest::addColumn<bool>("bothHeaders");
-        QTest::addColumn<bool>("stored");
-        QTest::addColumn<quint32>("value"); // the size or CRC declared
-        QTest::newRow("not a zip") << int(NotAZip) << false << false << 0u;
-        QTest::newRow("end record cut off") << int(EndCutOff) << false << false << 0u;
-        QTest::newRow("stored data changed") << int(Data) << false << true << 0u;
-        QTest::newRow("deflated data changed") << int(Data) << false << false << 0u;
-        QTest::newRow("CRC, both headers") << int(Crc) << true << true << 0x12345678u;
-        QTest::newRow("declares less, central only") << int(Size) << false << false << 1000u;
-        QTest::newRow("declares less, both headers, stored") << int(Size) << true << true << 1000u;
-        QTest::newRow("declares more") << int(Size) << false << false << 400000u;
-        // A zip bomb: its claim is refused before anything is read.
-        QTest::newRow("claims over the limit")
-            << int(Size) << false << false << quint32(ZipExtraction::kMaxEntrySize + 1);
-        QTest::newRow("claims near 4 GiB, both headers") << int(Size) << true << true << 0xfffffff0u;
+        QTest::addColumn<quint32>("size"); // the size declared
+        QTest::newRow("archive cut short") << int(CutShort) << 0u;
+        QTest::newRow("data changed") << int(Data) << 0u;
+        QTest::newRow("declares more") << int(Size) << 400000u;
+        // A zip bomb: its claim is refused before anything is read, also when it does not fit in 32 signed bits.
+        QTest::newRow("claims over the limit") << int(Size) << quint32(ZipExtraction::kMaxEntrySize + 1);
+        QTest::newRow("claims near 4 GiB") << int(Size) << 0xfffffff0u;
     }
 
     void damageKeepsTheExistingFile()
     {
         QFETCH(int, damage);
-        QFETCH(bool, bothHeaders);
-        QFETCH(bool, stored);
-        QFETCH(quint32, value);
+        QFETCH(quint32, size);
         QVERIFY(writeBytes(out(u"a.dll"_s), "the good old copy"));
         // Larger than the extraction's buffer, so some of it is written before the damage is found.
-        const auto method = stored ? ZipWriter::Method::Store : ZipWriter::Method::Deflate;
-        QVERIFY(ZipWriter().add("a.dll", noise(300000), method).add("b.dll", "beta").writeTo(m_zip));
-        if (damage == NotAZip || damage == EndCutOff) {
-            QVERIFY(damage == EndCutOff ? QFile::resize(m_zip, QFileInfo(m_zip).size() - 10)
-                                        : writeBytes(m_zip, "this is not an archive, just some text that is long"));
+        QByteArray zip = ZipWriter().add("a.dll", noise(300000)).add("b.dll", "beta").bytes();
+        if (damage == Data) {
+            zip[zip.size() / 2] ^= char(0xff); // a.dll's data fills nearly all of the archive
+        } else if (damage == Size) {
+            // The uncompressed size, 24 bytes into a.dll's central header; its name follows the header's 46.
+            qToLittleEndian(size, zip.data() + zip.lastIndexOf("a.dll") - 46 + 24);
         } else {
-            QVERIFY(forge(m_zip, Damage(damage), value, bothHeaders));
+            zip.chop(10);
         }
+        QVERIFY(writeBytes(m_zip, zip));
 
         QVERIFY(!m_extractor->extract());
         // The old copy is whole, the next entry still arrives, and no temporary file is left beside them.
-        const bool unusable = damage == NotAZip || damage == EndCutOff;
+        const bool unusable = damage == CutShort;
         QCOMPARE(tree(m_out), QStringList({u"a.dll 17"_s, u"b.dll 4"_s}).mid(0, unusable ? 1 : 2));
         QCOMPARE(contents(out(u"a.dll"_s)), QByteArray("the good old copy"));
         const QString message = unusable ? u"error:  cannot open "_s + m_zip
-                                : value > ZipExtraction::kMaxEntrySize
-                                    ? u"warning:  skipped a.dll: it claims %1 bytes"_s.arg(value)
+                                : size > ZipExtraction::kMaxEntrySize
+                                    ? u"warning:  skipped a.dll: it claims %1 bytes"_s.arg(size)
                                     : u"error:  a.dll"_s;
         // Reported once, so the install's log shows it.
         QCOMPARE(m_progress.size(), unusable ? 1 : 2);
@@ -217,8 +196,8 @@ private slots:
         m_extractor->extract();
         QCOMPARE(requests, 1);
         QCOMPARE(tree(m_out), QStringList({u"plain.dll 5"_s}));
-        QCOMPARE(m_progress.filter(u"warning:  skipped "_s),
-                 QStringList({u"warning:  skipped e1.dll: no password"_s, u"warning:  skipped e2.dll: no password"_s}));
+        QCOMPARE(m_progress.filter(u"warning:  skipped "_s).join(u'|'),
+                 u"warning:  skipped e1.dll: no password|warning:  skipped e2.dll: no password"_s);
         // The refusal lasts one run only: the next run asks again.
         m_extractor->extract();
         QCOMPARE(requests, 2);
