@@ -3,9 +3,6 @@
 #include "transfer/HttpTransfer.h"
 
 #include <QNetworkProxy>
-#include <QRandomGenerator>
-#include <QSignalSpy>
-#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -58,7 +55,6 @@ private slots:
         QTest::newRow("error status keeps headers and body")
             << "404 Not Found"_ba << true << 12 << "/page.php"_ba << false;
         QTest::newRow("no length: read to the close") << "200 OK"_ba << false << 30 << "/page.php"_ba << false;
-        QTest::newRow("empty") << "200 OK"_ba << true << 0 << "/page.php"_ba << false;
         QTest::newRow("redirect followed") << "200 OK"_ba << true << 100 << "/old.php"_ba << false;
         // What arrives is shorter than declared, which is how a download is known to be incomplete.
         QTest::newRow("connection dropped") << "200 OK"_ba << true << 5000 << "/page.php"_ba << true;
@@ -81,15 +77,11 @@ private slots:
 
         QCOMPARE(m_transfer->header(u"content-TYPE"_s), u"text/html"_s);
         QCOMPARE(m_transfer->header(u"Content-Length"_s), withLength ? QString::number(size) : QString());
-        QCOMPARE(m_transfer->header(u"X-Absent"_s), QString());
         const QByteArrayList got = pieces();
         QCOMPARE(got.join(), dropped ? body.left(1500) : body);
         for (qsizetype i = 0; i + 1 < got.size(); ++i) {
             QCOMPARE(got.at(i).size(), 1000); // every piece as large as asked, but the last
         }
-        // Qt may send a request again when the server closes a connection it meant to reuse.
-        QCOMPARE(m_server->requestedPaths().last(), "/page.php"_ba);
-        QCOMPARE(m_server->requestedPaths().first(), path);
         for (const TestHttpServer::Request& request : m_server->requests()) {
             QCOMPARE(request.method, "GET"_ba);
             // No compression asked for, so Content-Length counts the bytes that arrive.
