@@ -1,5 +1,6 @@
 #include "MemoryHostSettings.h"
 #include "base/Platform.h"
+#include "check/MissingCheck.h"
 #include "host/HostDiscovery.h"
 
 #include <QDir>
@@ -7,9 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <tuple>
-
-using gw::MemoryHostSettings;
+using gw::MachineKind;
+using Names = std::vector<std::string>;
 
 namespace {
 
@@ -24,11 +24,22 @@ QStringList describe(const std::vector<gw::Notice>& notices)
     return out;
 }
 
+/** The names in one text, so a failed comparison shows them. */
+QString listed(const Names& names)
+{
+    QStringList list;
+    for (const std::string& name : names) {
+        list << QString::fromStdString(name);
+    }
+    return list.join(" | ");
+}
+
 QString native(QString path)
 {
     return path.replace('/', QChar::fromLatin1(gw::platform::pathSeparator()));
 }
 
+// %1 is the program's folder, %2 the folder BuzzPath names.
 const QString kKeyMissing =
     "Message: Unable to open the key Settings.  HKEY_CURRENT_USER\\Software\\Jeskola\\Buzz\\Settings not found in "
     "Windows Registry.  Using current directory of %1 as temporary Buzz path.  Try running Buzz usually corrects "
@@ -37,84 +48,55 @@ const QString kValueMissing =
     "Message: Buzz Settings subkey BuzzPath not found.  HKEY_CURRENT_USER\\Software\\Jeskola\\Buzz\\Settings\\BuzzPath "
     "not found in Windows Registry.  Using current directory of %1 as temporary Buzz path.  Try running Buzz usually "
     "corrects Buzzpath Registry setting.";
-const QString kFromSettings = "Status: Buzz path from Buzz registry settings is %1";
-const QString kNoFolder = "Message: Buzz path %1 does not exists. Using current directory of %2 as temporary Buzz "
+const QString kFromSettings = "Status: Buzz path from Buzz registry settings is %2";
+const QString kNoFolder = "Message: Buzz path %2 does not exists. Using current directory of %1 as temporary Buzz "
                           "path.  Try running Buzz usually corrects Buzz Registry settings automatically.";
 const QString kTemporary = "Status: Temporarily using %1 as buzz path";
 
 } // namespace
 
+/** Where the host keeps songs and machines, what its gear folders hold, and which machines songs need are missing. */
 class TestHostDiscovery : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void hostFolder_data()
+    void settingsFolders()
     {
-        QTest::addColumn<QString>("value"); // BuzzPath below <dir>, which holds a file; null: no value; "-": no key
-        QTest::addColumn<bool>("exists");
-        QTest::newRow("no key") << "-" << false;
-        QTest::newRow("no value") << QString() << false;
-        QTest::newRow("separator added") << "<dir>" << true;
-        QTest::newRow("separator kept") << "<dir>/" << true;
-        QTest::newRow("nothing there") << "<dir>/Buzz" << false;
-        QTest::newRow("a file") << "<dir>/file" << false;
-    }
-
-    void hostFolder()
-    {
-        QFETCH(QString, value);
-        QFETCH(bool, exists);
         QTemporaryDir dir;
         QFile file(dir.filePath("file"));
         QVERIFY(QDir(dir.path()).mkpath("program") && file.open(QIODevice::WriteOnly));
         const QString program = native(dir.filePath("program/"));
-        const QString path = native(QString(value).replace("<dir>", dir.path()));
-        MemoryHostSettings settings(value != "-");
-        settings.setValue("OpenSongDir", dir.path().toStdString()); // another value does not stand in
-        if (!value.isNull()) {
-            settings.setValue("BuzzPath", path.toStdString());
-        }
-
-        const gw::HostFolder found = gw::findHostFolder(settings, program.toStdString());
-        const QString folder = path.endsWith(native("/")) ? path : path + native("/");
-        QStringList expected = {value == "-"     ? kKeyMissing.arg(program)
-                                : value.isNull() ? kValueMissing.arg(program)
-                                                 : kFromSettings.arg(folder)};
-        if (!value.isNull() && value != "-" && !exists) {
-            expected << kNoFolder.arg(folder, program);
-        }
-        if (!exists) {
-            expected << kTemporary.arg(program);
-        }
-        QCOMPARE(describe(found.notices), expected);
-        QCOMPARE(QString::fromStdString(found.folder), exists ? folder : program);
-        QCOMPARE(found.fromSettings, exists);
-    }
-
-    void songFolder()
-    {
-        QTemporaryDir dir;
-        QFile file(dir.filePath("file"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        const QString program = "/opt/gearwarden/", existing = native(dir.path()), gone = native(dir.filePath("gone"));
-        // Key present, value (null: none), folder found, and whether a notice names the value.
-        const std::tuple<bool, QString, QString, bool> cases[] = {
-            {false, existing, program, false},
-            {true, QString(), program, false},
-            {true, existing, existing, true},
-            {true, gone, program, true},
-            {true, native(file.fileName()), program, true},
+        // Whether the key is there; BuzzPath and OpenSongDir (null: absent), neither standing in for the other; the
+        // notices about BuzzPath, which is used only if it names a folder; and whether OpenSongDir is used.
+        const std::tuple<bool, QString, QString, QStringList, bool> cases[] = {
+            {false, "<dir>", "<dir>", {kKeyMissing, kTemporary}, false},
+            {true, QString(), "<dir>", {kValueMissing, kTemporary}, true},
+            {true, "<dir>", QString(), {kFromSettings}, false},
+            {true, "<dir>/", "<dir>/file", {kFromSettings}, false},
+            {true, "<dir>/Buzz", "<dir>/Buzz", {kFromSettings, kNoFolder, kTemporary}, false},
         };
-        for (const auto& [keyPresent, value, folder, notice] : cases) {
-            MemoryHostSettings settings(keyPresent);
-            if (!value.isNull()) {
-                settings.setValue("OpenSongDir", value.toStdString());
+        for (auto [key, buzzPath, songDir, notices, songDirUsed] : cases) {
+            gw::MemoryHostSettings settings(key);
+            for (auto [name, value] : {std::pair{"BuzzPath", &buzzPath}, std::pair{"OpenSongDir", &songDir}}) {
+                *value = native(value->replace("<dir>", dir.path()));
+                if (!value->isNull()) {
+                    settings.setValue(name, value->toStdString());
+                }
             }
-            std::vector<gw::Notice> notices;
-            QCOMPARE(QString::fromStdString(gw::findSongFolder(settings, program.toStdString(), notices)), folder);
-            QCOMPARE(describe(notices),
-                     notice ? QStringList{"Status: Open song dir from Buzz settings is " + value} : QStringList{});
+            const gw::HostFolder host = gw::findHostFolder(settings, program.toStdString());
+            const QString folder = buzzPath.endsWith(native("/")) ? buzzPath : buzzPath + native("/");
+            const bool used = notices.size() == 1;
+            QCOMPARE(describe(host.notices), notices.replaceInStrings("%1", program).replaceInStrings("%2", folder));
+            QCOMPARE(QString::fromStdString(host.folder), used ? folder : program);
+            QCOMPARE(host.fromSettings, used);
+            // A notice names every OpenSongDir read.
+            std::vector<gw::Notice> songNotices;
+            const std::string songs = gw::findSongFolder(settings, program.toStdString(), songNotices);
+            QCOMPARE(QString::fromStdString(songs), songDirUsed ? songDir : program);
+            const bool read = key && !songDir.isNull();
+            QCOMPARE(describe(songNotices),
+                     read ? QStringList{"Status: Open song dir from Buzz settings is " + songDir} : QStringList{});
         }
     }
 
@@ -123,9 +105,7 @@ private slots:
         QTemporaryDir dir;
         const std::string host = native(dir.path() + "/").toStdString();
         const auto expect = [&](const QString& path) { return native(dir.path() + "/" + path).toStdString(); };
-        // Nothing there yet: the names the window creates, and nothing listed.
-        QCOMPARE(gw::generatorsFolder(host), expect("gear/generators"));
-        QVERIFY(gw::listDlls(gw::generatorsFolder(host)).empty());
+        // The names the window creates when there are none, and a listing of no folder, are tst_appmodel's.
         // A Wine installation's folders, as they were made on a case-sensitive disk; DLLs in any letter case.
         QVERIFY(QDir(dir.path()).mkpath("Gear/Generators/folder.dll") && QDir(dir.path()).mkpath("Gear/eFFects"));
         for (const char* name :
@@ -142,6 +122,55 @@ private slots:
         QVERIFY(QDir(dir.path()).mkpath("gear/generators"));
         QCOMPARE(gw::generatorsFolder(host), expect("gear/generators"));
         QCOMPARE(gw::effectsFolder(host), expect("gear/effects"));
+    }
+
+    void findMissing()
+    {
+        const auto gen = MachineKind::Generator, eff = MachineKind::Effect;
+        const struct
+        {
+            MachineKind kind;
+            Names used, own, other, missing; // used DLL names without ".dll"; the kind's own and the other folder
+        } cases[] = {
+            // Listings ignore letter case as Windows does, beyond ASCII too; accents are not case.
+            {gen, {"\u0161um \u0152uvre"}, {"\u0160UM \u0153UVRE.DLL"}, {}, {}},
+            {gen, {"\u00c9cho"}, {"echo.dll"}, {}, {"\u00c9cho.dll"}},
+            // In the other kind's folder: marked, and not missing as well.
+            {gen, {"Kick"}, {}, {"kick.Dll"}, {"(eff dir)Kick.dll"}},
+            {eff, {"\u0428\u0443\u043c"}, {}, {"\u0448\u0443\u043c.DLL"}, {"(gen dir)\u0428\u0443\u043c.dll"}},
+            {gen, {"Kick"}, {"Kick.dll"}, {"Kick.dll"}, {"(eff dir)Kick.dll"}}, // in both: the mark only
+            {gen, {"Kick"}, {"Kick", "Kick.dll.bak"}, {}, {"Kick.dll"}},        // only the whole file name counts
+            // In order of use; duplicates compared exactly, so names differing in case are both kept.
+            {eff, {"Z", "a", "B", "Z", "z", "B"}, {}, {"B.DLL"}, {"Z.dll", "a.dll", "(gen dir)B.dll", "z.dll"}},
+            // Built-ins are compared exactly: the other kind's, another case or a trailing blank is none.
+            {gen, {"Jeskola Raverb", "jeskola bass 3"}, {}, {}, {"Jeskola Raverb.dll", "jeskola bass 3.dll"}},
+            {eff, {"Jeskola Bass 3", "Jeskola Raverb "}, {}, {}, {"Jeskola Bass 3.dll", "Jeskola Raverb .dll"}},
+        };
+        for (const auto& c : cases) {
+            QCOMPARE(listed(gw::findMissing(c.kind, c.used, c.own, c.other)), listed(c.missing));
+        }
+    }
+
+    void builtInsNeverMissing()
+    {
+        // Not even when the other kind's folder holds a copy.
+        const Names generators = {"Jeskola Bass 3", "Jeskola Aux Return", "Jeskola C1", "Jeskola O1"};
+        const Names effects = {"Jeskola AuxSend", "Jeskola AM 3000", "Jeskola Hiiri",
+                               "Jeskola Karhu",   "Jeskola Raverb",  "Jeskola Freeverb"};
+        for (const auto& [kind, builtIn] :
+             {std::pair{MachineKind::Generator, generators}, std::pair{MachineKind::Effect, effects}}) {
+            Names dlls;
+            for (const std::string& name : builtIn) {
+                dlls.push_back(name + ".dll");
+            }
+            QCOMPARE(listed(gw::findMissing(kind, builtIn, {}, dlls)), QString());
+        }
+    }
+
+    void statusText()
+    {
+        QCOMPARE(gw::missingStatusText(3, 12),
+                 "Completed checking missing machines.   3 generators  12 effects missing");
     }
 };
 
