@@ -269,6 +269,13 @@ private slots:
         QCOMPARE(failed.status, 1);
         QVERIFY2(failed.out.contains("\nConnected?  Did not download allgenerators.php\n"), qPrintable(failed.out));
         QCOMPARE(contents(prog("allgenerators.txt")), page(fewer));
+
+        // Without a content type on the second page, neither list is converted and that page is not kept.
+        m_server->setReply("/allgenerators.php", {.body = page(kGenerators, true)});
+        m_server->setReply("/alleffects.php", {.contentType = "", .body = "fresh\n"});
+        QCOMPARE(run(update).status, 1);
+        QCOMPARE(contents(prog("allgenerators.txt")), page(fewer));
+        QCOMPARE(contents(prog("alleffects.php")), page(kEffects, true));
     }
 
     void download_data()
