@@ -11,6 +11,7 @@
 #include <zip.h>
 
 #include <memory>
+#include <set>
 
 namespace {
 
@@ -50,9 +51,12 @@ std::vector<BundleMachine> bundleMachines(const QStringList& generatorsUsed, con
         // Its own folder first, then the other one.
         const QString folders[] = {generator ? generatorsFolder : effectsFolder,
                                    generator ? effectsFolder : generatorsFolder};
+        // Songs may write one machine in two letter cases; both name the same file, which goes in once.
+        std::set<std::string> taken;
         for (const QString& used : generator ? generatorsUsed : effectsUsed) {
             const QString dll = used + QStringLiteral(".dll");
-            if (std::find(builtIn.begin(), builtIn.end(), dll.toStdString()) != builtIn.end()) {
+            if (std::find(builtIn.begin(), builtIn.end(), dll.toStdString()) != builtIn.end() ||
+                !taken.insert(gw::foldCase(dll.toStdString())).second) {
                 continue;
             }
             BundleMachine& machine = machines.emplace_back();

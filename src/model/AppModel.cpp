@@ -3,6 +3,7 @@
 #include "base/FolderEntries.h"
 #include "base/NumberText.h"
 #include "base/Platform.h"
+#include "base/TextCodec.h"
 #include "bundle/SongBundle.h"
 #include "catalogue/CatalogueFetch.h"
 #include "catalogue/CatalogueRows.h"
@@ -470,9 +471,25 @@ public:
 
 } // namespace
 
-BundleOutcome AppModel::saveBundle(const QStringList& songs, const QString& zipPath)
+BundleOutcome AppModel::saveBundle(const QStringList& givenSongs, const QString& zipPath)
 {
     BundleOutcome outcome;
+    // The zip keeps a song by its file name, and the folder it is unpacked into ignores letter case.
+    QStringList songs;
+    QHash<QString, QString> byName;
+    for (const QString& song : givenSongs) {
+        const QFileInfo info(song);
+        const QString name = fromUtf8(gw::foldCase(toUtf8(info.fileName())));
+        const QString seen = byName.value(name);
+        if (seen.isEmpty()) {
+            byName.insert(name, info.absoluteFilePath());
+            songs << song;
+        } else if (seen != info.absoluteFilePath()) {
+            setStatus(QStringLiteral("Did not save ") + zipPath + QStringLiteral(": two songs are named ") +
+                      info.fileName());
+            return outcome;
+        }
+    }
     UsedMachines used;
     for (const QString& song : songs) {
         used.message.clear();

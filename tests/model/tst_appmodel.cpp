@@ -61,7 +61,7 @@ private slots:
         QVERIFY(app.write("songs/a.bmx", "Not a song"));
         gw::test::SongWriter song;
         song.addSimple("K", "Acme Kick", 1).addSimple("B", "Jeskola Bass 3", 1).addSimple("E", "Acme Delay", 2);
-        song.addSimple("K2", "Acme Kick", 1).addSimple("W", "Stereo Wide", 2);
+        song.addSimple("K2", "Acme Kick", 1).addSimple("W", "Stereo Wide", 2).addSimple("E2", "ACME DELAY", 2);
         QVERIFY(song.writeTo((in + "b-good.bmx").toStdString()));
         QVERIFY(app.write("host/gear/effects/acme delay.DLL", "x"));
         QVERIFY(app.write("host/gear/generators/Stereo Wide.dll", "x"));
@@ -96,10 +96,10 @@ private slots:
         QCOMPARE(model.currentSong(), 3);
         // The log holds the last song's trace; the scan's progress shows on the way.
         QCOMPARE(model.logLines().first(), "Scanning " + in + "b-good.bmx");
-        QVERIFY(app.takeStatuses().contains("Completed scan of  6 machines in PARA section"));
+        QVERIFY(app.takeStatuses().contains("Completed scan of  7 machines in PARA section"));
         QCOMPARE(model.status(), "Completed checking missing machines.   1 generators  1 effects missing");
         QCOMPARE(model.used(Kind::Generator).names(), (QStringList{"Acme Kick", "Jeskola Bass 3"}));
-        QCOMPARE(model.used(Kind::Effect).names(), (QStringList{"Acme Delay", "Stereo Wide"}));
+        QCOMPARE(model.used(Kind::Effect).names(), (QStringList{"Acme Delay", "ACME DELAY", "Stereo Wide"}));
         // Built-ins are never missing; an effect filed with the generators is marked.
         QCOMPARE(model.missing(Kind::Generator).names(), QStringList{"Acme Kick.dll"});
         QCOMPARE(model.missing(Kind::Effect).names(), QStringList{"(gen dir)Stereo Wide.dll"});
@@ -111,8 +111,12 @@ private slots:
 
         // Saved with its machines, the song travels: the built-in stays out, the effect filed with the generators goes
         // with the effects, the missing one is named in machines.txt (the bundle's own, so no install reports it).
+        // A machine written in two letter cases, and a song given twice, go in once; two songs of one name do not go.
         const QString zip = app.path("out.zip");
-        const BundleOutcome outcome = model.saveBundle({in + "b-good.bmx"}, zip);
+        QVERIFY(QFile::copy(in + "b-good.bmx", app.path("B-GOOD.bmx")));
+        QVERIFY(!model.saveBundle({in + "b-good.bmx", app.path("B-GOOD.bmx")}, zip).written && !QFileInfo::exists(zip));
+        QCOMPARE(model.status(), "Did not save " + zip + ": two songs are named B-GOOD.bmx");
+        const BundleOutcome outcome = model.saveBundle({in + "b-good.bmx", in + "../songs/b-good.bmx"}, zip);
         QVERIFY(outcome.written && !QFileInfo::exists(zip + ".part"));
         QCOMPARE(outcome.inZip, 2);
         QCOMPARE(outcome.missing, 1);
