@@ -180,6 +180,10 @@ private slots:
         QCOMPARE(app.takeStatuses(), QStringList{"Selected Zeta.zip"});
         QVERIFY(model.catalogueTable().isEmpty());
         model.openCatalogueView();
+        QCOMPARE(app.takeStatuses(), (QStringList{"Selected Zeta.zip", "Loading detailed generators form",
+                                                  "Complete loaded detailed generators form",
+                                                  "Syncing main view with detailed view",
+                                                  "Completed syncing main view with detailed view"}));
         QCOMPARE(model.catalogueTable().at(1),
                  (QStringList{"alpha.zip", "2004-05-06", "Dev", "alpha", "About it", "Generator", "1.0", "Stable"}));
 
