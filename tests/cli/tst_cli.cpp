@@ -225,6 +225,9 @@ private slots:
         // Sizes read as in the window: two blanks, then the number with a leading blank; the size is of what came.
         const QString completed = QString("\nCompleted download of allgenerators.php   %1 bytes\n");
         QVERIFY2(r.out.contains(completed.arg(generators.body.size())), qPrintable(r.out));
+        QVERIFY(r.out.contains("\nContent-Type is text/html\n") &&
+                r.out.endsWith("\nConverting allgenerators.htm from UNIX to DOS\nConverting alleffects.htm from UNIX to DOS\n"
+                               "Completed converting allgenerators.htm and alleffects.htm from UNIX to DOS\n"));
         // Status texts go to standard error, the log to standard output: the same lines, but for the page names
         // alone in the log and the progress counts, each page's ending at its size, among the statuses.
         QStringList log = r.out.split('\n'), statuses = r.err.split('\n');

@@ -77,6 +77,7 @@ private slots:
         model.addSongsFromDialog();
         QCOMPARE(app.dialogs.openRequests.first().initialFolder, app.path("host"));
         QVERIFY(app.dialogs.openRequests.first().multiSelect);
+        QCOMPARE(app.dialogs.openRequests.first().title, "Select one or more bmx or bmw file to add to list");
         QCOMPARE(model.status(), QStringLiteral("Selected  5 bmx files added to list"));
         // As a Windows list box shows them: small letter first on a tie, accented letters with their base letter.
         QCOMPARE(model.songs().names(),
@@ -85,7 +86,13 @@ private slots:
         model.addSongsFromDialog();
         QCOMPARE(model.status(), QStringLiteral("No bmx or bmw selected"));
 
-        // The ticked songs are scanned, each made current in turn, then checked.
+        // Ticks on every row, then on none; then the ticked songs are scanned, each made current in turn, and checked.
+        model.tickAll();
+        QVERIFY(model.isTicked(0) && model.isTicked(4));
+        model.tickNone();
+        QVERIFY(!model.isTicked(0) && !model.isTicked(4));
+        QCOMPARE(app.takeStatuses().last(2), (QStringList{"Selected all from bmx files list",
+                                                         "Selected none from bmx files list"}));
         model.setCurrentSong(1);
         model.setTicked(0, true);
         model.setTicked(3, true);
@@ -96,7 +103,9 @@ private slots:
         QCOMPARE(model.currentSong(), 3);
         // The log holds the last song's trace; the scan's progress shows on the way.
         QCOMPARE(model.logLines().first(), "Scanning " + in + "b-good.bmx");
-        QVERIFY(app.takeStatuses().contains("Completed scan of  7 machines in PARA section"));
+        const QStringList statuses = app.takeStatuses();
+        QVERIFY(statuses.contains("Completed scan of  7 machines in PARA section"));
+        QVERIFY(statuses.contains("Checking missing machines"));
         QCOMPARE(model.status(), "Completed checking missing machines.   1 generators  1 effects missing");
         QCOMPARE(model.used(Kind::Generator).names(), (QStringList{"Acme Kick", "Jeskola Bass 3"}));
         QCOMPARE(model.used(Kind::Effect).names(), (QStringList{"Acme Delay", "ACME DELAY", "Stereo Wide"}));
