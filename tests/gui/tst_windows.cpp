@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QNetworkProxy>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -110,6 +111,21 @@ private slots:
         button("moveToEffectsButton")->click();
         QCOMPARE(column(list("effectFiles")), (QStringList{"A.dll", "Lunar Pad.dll"}));
         QCOMPARE(status->text(), u"Moved Lunar Pad.dll from Generators to Effects directory."_s);
+
+        // A right click on the songs offers to save the ticked one with its machines, where the save dialog says.
+        m_app->dialogs.texts << m_app->path("shared.zip");
+        QTimer::singleShot(0, this, [] {
+            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                menu->actions().value(0)->trigger();
+                menu->close();
+            }
+        });
+        QWidget* songs = list("songList")->viewport();
+        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(5, 5), songs->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(songs, &rightClick);
+        QCOMPARE(m_app->dialogs.textQuestions, QStringList{"Save songs with their machines"});
+        QCOMPARE(status->text(), "Saved 1 songs and 0 machines to " + m_app->path("shared.zip") +
+                                     "; 2 machines are missing here and not in it");
 
         // One About box at a time; closing the main window closes, and so unloads, it too.
         button("aboutButton")->click();
