@@ -304,7 +304,10 @@ private slots:
                             app.path("prog/");
         }
         QCOMPARE(app.dialogs.messages, messages);
-        QCOMPARE(server.requests().size(), how == Refused ? 0 : 1);
+        // Qt may send a GET once more when a body that ends with the connection meets the closed socket first.
+        const qsizetype asked = server.requests().size();
+        QVERIFY2(how == Refused ? asked == 0 : asked == 1 || (how == NoLength && asked == 2),
+                 qPrintable(QString::number(asked)));
         if (!installs) {
             QCOMPARE(model.status(), how == Refused ? messages.last() : log.last());
         }
