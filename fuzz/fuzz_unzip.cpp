@@ -56,7 +56,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         unzip.setDestinationFolder(folder);
         unzip.setOverwriteExisting(true);
         unzip.setUseFolderNames(folders);
-        unzip.list();
         unzip.extract();
     }
 

@@ -589,7 +589,7 @@ BundleInstall AppModel::installBundle(const QString& zipPath, const QString& son
         });
         ZipExtraction::Options options;
         options.overwriteExisting = overwrite;
-        ZipExtraction::run(extractor, options, zipPath, group.folder, false, group.entries);
+        ZipExtraction::run(extractor, options, zipPath, group.folder, group.entries);
     }
     for (const QString& skipped : contents.skipped) {
         appendLog(QStringLiteral("skipped ") + skipped);

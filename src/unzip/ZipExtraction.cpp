@@ -32,24 +32,6 @@ struct FileCloser
 
 void report(const QString& message) { emit currentExtractor->progress(1, QDir::toNativeSeparators(message)); }
 
-QString methodName(zip_int32_t method)
-{
-    switch (method) {
-    case ZIP_CM_STORE:
-        return QStringLiteral("Stored");
-    case ZIP_CM_DEFLATE:
-        return QStringLiteral("Defl:N");
-    case ZIP_CM_DEFLATE64:
-        return QStringLiteral("Defl64");
-    case ZIP_CM_BZIP2:
-        return QStringLiteral("BZip2");
-    case ZIP_CM_LZMA:
-        return QStringLiteral("LZMA");
-    default:
-        return QStringLiteral("Unk:%1").arg(method);
-    }
-}
-
 /** Asks for the password of an encrypted entry; empty when the user gave none, now or earlier in the run. */
 QString askPassword()
 {
@@ -69,7 +51,7 @@ QString askPassword()
 
 bool included(const QStringList& include, const QString& name, bool caseSensitive)
 {
-    // Named entries come from ZipExtractor::entryPath, which writes '/' only; the archive may hold '\'.
+    // Named entries have '/' between folders; the archive may hold '\'.
     QString path = name;
     path.replace(QLatin1Char('\\'), QLatin1Char('/'));
     return include.isEmpty() || include.contains(path, caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive);
@@ -269,7 +251,7 @@ int Extraction::entry(zip_uint64_t index, const zip_stat_t& stat)
 
 } // namespace
 
-int run(ZipExtractor& extractor, const Options& options, const QString& zipPath, const QString& folder, bool listing,
+int run(ZipExtractor& extractor, const Options& options, const QString& zipPath, const QString& folder,
         const QStringList& include)
 {
     currentExtractor = &extractor;
@@ -299,22 +281,6 @@ int run(ZipExtractor& extractor, const Options& options, const QString& zipPath,
             continue;
         }
         const QString name = QString::fromUtf8(stat.name);
-        if (listing) {
-            const qint32 size = static_cast<qint32>(std::min<zip_uint64_t>(stat.size, INT32_MAX));
-            const qint32 ratio =
-                stat.size > 0 ? static_cast<qint32>(std::min<zip_uint64_t>(stat.comp_size * 100 / stat.size, 100))
-                              : 0;
-            QString displayName = name;
-            // Archives made on Windows may separate folders with '\'; both count, as for extraction.
-            displayName.replace(QLatin1Char('\\'), QLatin1Char('/'));
-            displayName.replace(QLatin1Char('/'), QDir::separator());
-            const int cut = static_cast<int>(displayName.lastIndexOf(QDir::separator()));
-            extractor.addListedFile(displayName.mid(cut + 1), cut < 0 ? QString() : displayName.left(cut),
-                                    QDateTime::fromSecsSinceEpoch(stat.mtime), size, stat.crc,
-                                    (stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE,
-                                    ratio, methodName(stat.comp_method));
-            continue;
-        }
         if (!included(include, name, options.caseSensitiveFileNames)) {
             continue;
         }
@@ -327,7 +293,7 @@ int run(ZipExtractor& extractor, const Options& options, const QString& zipPath,
         }
         result = std::max(result, extraction.entry(index, stat));
     }
-    if (!listing && !include.isEmpty() && matched == 0) {
+    if (!include.isEmpty() && matched == 0) {
         report(QStringLiteral("caution: none of the named files was found in ") + zipPath);
         return NotFound;
     }

@@ -34,11 +34,11 @@ enum Result {
 constexpr qint64 kMaxEntrySize = qint64(1) << 30;
 
 /**
- * Lists (listing true) or extracts the archive, raising the extractor's signals as it goes. Extraction writes every
- * file under folder only: to a temporary name first, renamed into place when the entry was read whole and checked, so
- * a damaged archive never leaves a half-written file over a good one. An empty include list means every entry.
+ * Extracts the archive, raising the extractor's signals as it goes. Every file is written under folder only: to a
+ * temporary name first, renamed into place when the entry was read whole and checked, so a damaged archive never
+ * leaves a half-written file over a good one. An empty include list means every entry.
  */
-int run(ZipExtractor& extractor, const Options& options, const QString& zipPath, const QString& folder, bool listing,
+int run(ZipExtractor& extractor, const Options& options, const QString& zipPath, const QString& folder,
         const QStringList& include);
 
 } // namespace ZipExtraction
