@@ -51,22 +51,6 @@ const char* matchWayText(MatchWay way)
     return "";
 }
 
-MissingEntry parseMissingEntry(std::string_view entry)
-{
-    MissingEntry result;
-    for (const std::string_view mark : {std::string_view("(eff dir)"), std::string_view("(gen dir)")}) {
-        if (entry.substr(0, mark.size()) == mark) {
-            entry.remove_prefix(mark.size());
-            result.wrongFolder = true;
-        }
-    }
-    if (entry.size() >= 4 && foldCase(entry.substr(entry.size() - 4)) == ".dll") {
-        entry.remove_suffix(4);
-    }
-    result.dll = std::string(entry);
-    return result;
-}
-
 std::string closeKey(std::string_view utf8)
 {
     // Drop a trailing version token first, while the blanks still tell where it starts.

@@ -16,14 +16,6 @@ enum class MatchWay { Name, Close, FileName, None };
 /** The words a match is reported with: "name", "close", "file name", or empty for none. */
 const char* matchWayText(MatchWay way);
 
-/** A missing-list entry taken apart: the DLL name without ".dll", and whether it lies in the other gear folder. */
-struct MissingEntry
-{
-    std::string dll;
-    bool wrongFolder = false;
-};
-MissingEntry parseMissingEntry(std::string_view entry);
-
 /**
  * A name reduced for a close comparison: letter case folded, a trailing version token ("v1.1", "2") dropped,
  * then every blank and punctuation mark dropped. "Acme Kick v1.1" and "acme_kick" both become "acmekick".

@@ -32,21 +32,29 @@ const std::vector<std::string>& builtInMachines(MachineKind kind)
     return kind == MachineKind::Generator ? generators : effects;
 }
 
-std::vector<std::string> findMissing(MachineKind kind, const std::vector<std::string>& used,
-                                     const std::vector<std::string>& ownFolder,
-                                     const std::vector<std::string>& otherFolder)
+std::string missingEntryText(const MissingMachine& machine)
+{
+    if (!machine.inOtherFolder) {
+        return machine.dll;
+    }
+    return (machine.kind == MachineKind::Generator ? "(eff dir)" : "(gen dir)") + machine.dll;
+}
+
+std::vector<MissingMachine> findMissing(MachineKind kind, const std::vector<std::string>& used,
+                                        const std::vector<std::string>& ownFolder,
+                                        const std::vector<std::string>& otherFolder)
 {
     const std::vector<std::string>& builtIn = builtInMachines(kind);
-    const std::string mark = kind == MachineKind::Generator ? "(eff dir)" : "(gen dir)";
     // Folded once, so each lookup ignores letter case without comparing against every listed file.
     const std::unordered_set<std::string> own = foldedSet(ownFolder);
     const std::unordered_set<std::string> other = foldedSet(otherFolder);
 
-    std::vector<std::string> missing;
+    std::vector<MissingMachine> missing;
     std::unordered_set<std::string> added;
-    const auto add = [&](const std::string& entry) {
-        if (added.insert(entry).second) {
-            missing.push_back(entry);
+    const auto add = [&](const std::string& dll, bool inOtherFolder) {
+        MissingMachine machine{dll, kind, inOtherFolder};
+        if (added.insert(missingEntryText(machine)).second) {
+            missing.push_back(std::move(machine));
         }
     };
     for (const std::string& name : used) {
@@ -57,11 +65,8 @@ std::vector<std::string> findMissing(MachineKind kind, const std::vector<std::st
         const std::string key = foldCase(dll);
         const bool wrongFolder = other.count(key) > 0;
         const bool found = wrongFolder || own.count(key) > 0;
-        if (!found) {
-            add(dll);
-        }
-        if (wrongFolder) {
-            add(mark + dll);
+        if (!found || wrongFolder) {
+            add(dll, wrongFolder);
         }
     }
     return missing;

@@ -74,7 +74,7 @@ void printJson(const AppModel& model, std::ostream& out)
             {QStringLiteral("kind"),
              match.kind == MachineKind::Generator ? QStringLiteral("generator") : QStringLiteral("effect")},
             {QStringLiteral("entry"), orNull(match.entry)},
-            {QStringLiteral("how"), orNull(match.how)},
+            {QStringLiteral("how"), orNull(match.howText())},
         });
     }
     const QJsonObject root{

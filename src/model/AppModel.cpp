@@ -646,10 +646,14 @@ void AppModel::checkMissing()
     const std::vector<std::string> effectFiles = m_effectFiles.utf8();
     const auto find = [&](Kind kind, SortedNames& into, List which) {
         const bool generators = kind == Kind::Generator;
+        QHash<QString, gw::MissingMachine>& machines = m_missingMachines[generators ? 0 : 1];
+        machines.clear();
         QStringList found;
-        for (const std::string& entry : gw::findMissing(kind, used(kind).utf8(), generators ? generatorFiles : effectFiles,
-                                                        generators ? effectFiles : generatorFiles)) {
-            found << fromUtf8(entry);
+        for (gw::MissingMachine& machine : gw::findMissing(kind, used(kind).utf8(), generators ? generatorFiles : effectFiles,
+                                                            generators ? effectFiles : generatorFiles)) {
+            const QString text = fromUtf8(gw::missingEntryText(machine));
+            found << text;
+            machines.insert(text, std::move(machine));
         }
         into.assign(found);
         emit listChanged(which);
@@ -729,22 +733,38 @@ QList<MissingMatch> AppModel::matchMissing() const
         }
         const gw::CatalogueMatcher matcher(std::move(rows));
         for (const QString& missingEntry : missing(kind).names()) {
-            const gw::MissingEntry parsed = gw::parseMissingEntry(toUtf8(missingEntry));
-            MissingMatch& match = matches.emplace_back();
-            match.dll = fromUtf8(parsed.dll) + QStringLiteral(".dll");
-            match.kind = kind;
-            if (parsed.wrongFolder) {
-                match.how = QStringLiteral("move");
+            const gw::MissingMachine* machine = missingMachine(kind, missingEntry);
+            if (!machine) {
                 continue;
             }
-            const gw::CatalogueMatcher::Result found = matcher.match(parsed.dll);
+            MissingMatch& match = matches.emplace_back();
+            match.dll = fromUtf8(machine->dll);
+            match.kind = kind;
+            match.move = machine->inOtherFolder;
+            if (match.move) {
+                continue;
+            }
+            const std::string& dll = machine->dll;
+            const gw::CatalogueMatcher::Result found = matcher.match(std::string_view(dll).substr(0, dll.size() - 4));
             if (found.row) {
                 match.entry = fromUtf8(found.row->fields[gw::CatalogueRow::Filename]);
-                match.how = QLatin1String(gw::matchWayText(found.way));
+                match.way = found.way;
             }
         }
     }
     return matches;
+}
+
+const gw::MissingMachine* AppModel::missingMachine(Kind kind, const QString& text) const
+{
+    const QHash<QString, gw::MissingMachine>& machines = m_missingMachines[kind == Kind::Generator ? 0 : 1];
+    const auto found = machines.constFind(text);
+    return found == machines.constEnd() ? nullptr : &found.value();
+}
+
+QString MissingMatch::howText() const
+{
+    return move ? QStringLiteral("move") : QLatin1String(gw::matchWayText(way));
 }
 
 bool AppModel::fetchCatalogues()
@@ -947,7 +967,7 @@ QList<FetchResult> AppModel::fetchAllMissing()
                   true);
         if (m_fetchCancelled) {
             done.result = QStringLiteral("failed: cancelled");
-        } else if (match.how == QLatin1String("move")) {
+        } else if (match.move) {
             // It lies in the other kind's folder, under its name there.
             const bool generator = match.kind == Kind::Generator;
             const QString folder = generator ? effectsFolder() : generatorsFolder();
@@ -977,11 +997,12 @@ QList<FetchResult> AppModel::fetchAllMissing()
 
 void AppModel::selectMissing(Kind kind, const QString& missingEntry)
 {
+    const gw::MissingMachine* machine = missingMachine(kind, missingEntry);
     for (const MissingMatch& match : matchMissing()) {
-        if (match.kind != kind || match.dll != fromUtf8(gw::parseMissingEntry(toUtf8(missingEntry)).dll) + ".dll") {
+        if (!machine || match.kind != kind || match.dll != fromUtf8(machine->dll)) {
             continue;
         }
-        if (match.how == QLatin1String("move")) {
+        if (match.move) {
             setStatus(match.dll + QStringLiteral(" is in the other gear folder: it needs a move, not a download"));
         } else if (match.entry.isEmpty()) {
             setStatus(QStringLiteral("The catalogue has no match for ") + match.dll);

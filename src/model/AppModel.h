@@ -1,12 +1,14 @@
 #pragma once
 
 #include "base/HostSettings.h"
+#include "catalogue/MachineMatch.h"
 #include "check/MissingCheck.h"
 #include "model/SortedNames.h"
 #include "model/UserDialogs.h"
 #include "song/SongReader.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -38,9 +40,11 @@ struct MissingMatch
 {
     QString dll; // the DLL file name, without the wrong-folder mark
     gw::MachineKind kind = gw::MachineKind::Generator;
-    QString entry; // the catalogue entry to download; empty for none
+    bool move = false; // it lies in the other gear folder: moved, not downloaded
+    QString entry;     // the catalogue entry to download; empty for none
+    gw::MatchWay way = gw::MatchWay::None;
     /** "name", "close" or "file name" for a match; "move" for a machine in the other gear folder; empty for none. */
-    QString how;
+    QString howText() const;
 };
 
 /** What "Fetch all missing" did for one missing machine. */
@@ -154,6 +158,8 @@ public:
     const SortedNames& used(Kind kind) const { return kind == Kind::Generator ? m_generatorsUsed : m_effectsUsed; }
     const SortedNames& gearFiles(Kind kind) const { return kind == Kind::Generator ? m_generatorFiles : m_effectFiles; }
     const SortedNames& missing(Kind kind) const { return kind == Kind::Generator ? m_missingGenerators : m_missingEffects; }
+    /** The missing machine a missing list shows as text, or null. */
+    const gw::MissingMachine* missingMachine(Kind kind, const QString& text) const;
     const SortedNames& list(List which) const;
     /** Scans the ticked songs, each made current in turn (or the current one when none is ticked), then checks. */
     void scanTickedSongs();
@@ -281,6 +287,8 @@ private:
     SortedNames m_effectFiles;
     SortedNames m_missingGenerators;
     SortedNames m_missingEffects;
+    /** The missing machines of each kind, by the text their list shows. */
+    QHash<QString, gw::MissingMachine> m_missingMachines[2];
     SortedNames m_generatorCatalogue;
     SortedNames m_effectCatalogue;
     QList<SongScanReport> m_lastScan;

@@ -186,15 +186,12 @@ private slots:
         QCOMPARE(rows(text.substr(0, text.size() - 2)), QStringList{kick()});
     }
 
-    void closeKeysAndMissingEntries()
+    void closeKeys()
     {
         QCOMPARE(gw::closeKey("acme_kick-2"), std::string("acmekick"));
         QCOMPARE(gw::closeKey("Kick2"), std::string("kick2")); // glued digits belong to the name
         QCOMPARE(gw::closeKey("v2"), std::string("v2"));       // a version alone is the name
         QCOMPARE(gw::closeKey("\xc5\xa0UM 3"), std::string("\xc5\xa1um"));
-        const gw::MissingEntry moved = gw::parseMissingEntry("(eff dir)Lunar Pad.DLL");
-        QVERIFY(moved.dll == "Lunar Pad" && moved.wrongFolder);
-        QVERIFY(!gw::parseMissingEntry("Lunar Pad.dll").wrongFolder);
     }
 
     void matchBestWayThenNewestThenFirst_data()

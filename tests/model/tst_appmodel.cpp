@@ -361,7 +361,7 @@ private slots:
         model.scanSongs({app.path("song.bmx")});
         QStringList table;
         for (const FetchResult& done : model.fetchAllMissing()) {
-            table << QStringList{done.match.dll, done.match.entry, done.match.how, done.result}.join(u'|');
+            table << QStringList{done.match.dll, done.match.entry, done.match.howText(), done.result}.join(u'|');
         }
         QCOMPARE(table, (QStringList{"Acme Kick.dll|Acme_Kick.zip|name|installed",
                                      "ACME KICK.dll|Acme_Kick.zip|name|installed", "Nothing Here.dll|||no match",
