@@ -1,4 +1,5 @@
 #include "base/HostSettings.h"
+#include "base/PathText.h"
 #include "base/Platform.h"
 #include "cli/CommandLine.h"
 #include "gui/MainWindow.h"
@@ -14,8 +15,8 @@
 int main(int argc, char* argv[])
 {
     QStringList arguments;
-    for (int i = 1; i < argc; ++i) {
-        arguments << QString::fromLocal8Bit(argv[i]);
+    for (const std::string& argument : gw::platform::commandLineArguments(argc, argv)) {
+        arguments << gw::textFromPathBytes(argument);
     }
     QCoreApplication::setOrganizationName(QStringLiteral("Gearwarden"));
     if (gw::cli::wantsCommandLine(arguments)) {

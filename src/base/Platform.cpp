@@ -15,6 +15,7 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+#include <shellapi.h>
 #endif
 
 namespace gw::platform {
@@ -55,6 +56,22 @@ std::FILE* openForReading(const std::string& utf8Path)
     return _wfopen(toWide(utf8Path, CP_UTF8).c_str(), L"rb");
 }
 
+std::vector<std::string> commandLineArguments(int, char**)
+{
+    // argv holds the ANSI code page's text, which cannot name every file: take the wide command line instead.
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> arguments;
+    for (int i = 1; wide && i < count; ++i) {
+        const int size = static_cast<int>(wcslen(wide[i]));
+        const int length = WideCharToMultiByte(CP_UTF8, 0, wide[i], size, nullptr, 0, nullptr, nullptr);
+        std::string& utf8 = arguments.emplace_back(static_cast<std::size_t>(length), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, wide[i], size, utf8.data(), length, nullptr, nullptr);
+    }
+    LocalFree(wide);
+    return arguments;
+}
+
 void attachParentConsole()
 {
     // A window application has no console of its own; borrow the one of the shell that started it, if any.
@@ -72,6 +89,11 @@ char pathSeparator() { return '/'; }
 std::string ansiToUtf8(std::string_view bytes) { return windows1252ToUtf8(bytes); }
 
 std::FILE* openForReading(const std::string& utf8Path) { return std::fopen(utf8Path.c_str(), "rb"); }
+
+std::vector<std::string> commandLineArguments(int argc, char** argv)
+{
+    return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
+}
 
 void attachParentConsole() {}
 

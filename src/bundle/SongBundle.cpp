@@ -1,6 +1,8 @@
 #include "bundle/SongBundle.h"
 
 #include "base/FolderEntries.h"
+#include "base/PathText.h"
+#include "base/SafeWrite.h"
 #include "base/TextCodec.h"
 #include "unzip/ZipExtraction.h"
 
@@ -87,20 +89,25 @@ QByteArray machinesText(const std::vector<BundleMachine>& machines)
 
 bool writeBundle(const BundlePlan& plan, const QString& zipPath, QString& error)
 {
-    const QString temporary = zipPath + QStringLiteral(".part");
-    QFile::remove(temporary);
+    if (gw::isLink(zipPath)) {
+        error = QStringLiteral("it is a link to ") + QFileInfo(zipPath).symLinkTarget();
+        return false;
+    }
+    // libzip writes the archive beside the target and renames it over the target only when it is whole, so a
+    // failure keeps an earlier zip of that name as it was.
     int code = 0;
     std::unique_ptr<zip_t, ZipDiscarder> archive(
-        zip_open(QFile::encodeName(temporary).constData(), ZIP_CREATE | ZIP_TRUNCATE, &code));
+        zip_open(gw::pathBytesFromText(zipPath).c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code));
     if (!archive) {
         error = zipError(code);
         return false;
     }
     const auto addFile = [&](const QString& source, const QString& name) {
-        zip_source_t* data = zip_source_file(archive.get(), QFile::encodeName(source).constData(), 0, -1);
-        if (!data || zip_file_add(archive.get(), name.toUtf8().constData(), data, ZIP_FL_ENC_UTF_8) < 0) {
+        zip_source_t* data = zip_source_file(archive.get(), gw::pathBytesFromText(source).c_str(), 0, -1);
+        // A song whose name is not UTF-8 here is stored under the Latin-1 reading of its bytes.
+        if (!data || zip_file_add(archive.get(), gw::displayPath(name).toUtf8().constData(), data, ZIP_FL_ENC_UTF_8) < 0) {
             zip_source_free(data);
-            error = source + QStringLiteral(": ") + QString::fromLocal8Bit(zip_strerror(archive.get()));
+            error = gw::displayPath(source) + QStringLiteral(": ") + QString::fromLocal8Bit(zip_strerror(archive.get()));
             return false;
         }
         return true;
@@ -124,19 +131,12 @@ bool writeBundle(const BundlePlan& plan, const QString& zipPath, QString& error)
         error = QString::fromLocal8Bit(zip_strerror(archive.get()));
         return false;
     }
-    // zip_close reads the sources while it writes; only a whole archive is renamed into place.
+    // zip_close reads the sources while it writes.
     if (zip_close(archive.get()) < 0) {
         error = QString::fromLocal8Bit(zip_strerror(archive.get()));
-        QFile::remove(temporary);
         return false;
     }
     archive.release();
-    QFile::remove(zipPath);
-    if (!QFile::rename(temporary, zipPath)) {
-        error = QStringLiteral("cannot rename ") + temporary + QStringLiteral(" to ") + zipPath;
-        QFile::remove(temporary);
-        return false;
-    }
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "cli/BundleCommands.h"
 
+#include "base/PathText.h"
 #include "cli/TerminalSession.h"
 
 #include <QFileInfo>
@@ -12,8 +13,9 @@ int runBundle(const QStringList& songs, const QString& zipPath, const QString& p
               const QString& hostFolder, std::ostream& out, std::ostream& err)
 {
     for (const QString& song : songs) {
-        if (!QFileInfo(song).isFile()) {
-            err << "gearwarden bundle: " << song.toStdString() << ": no such file\n";
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(fileSystemPath(song), error)) {
+            err << "gearwarden bundle: " << displayPath(song).toStdString() << ": no such file\n";
             return ExitError;
         }
     }

@@ -123,6 +123,9 @@ const char* const kCommonHelp =
     "  --help                print this help and exit\n"
     "  --version             print the version and exit\n";
 
+/** A path the user typed, made absolute once, here: nothing later depends on the current folder. */
+QString absolutePath(const QString& path) { return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()); }
+
 int usageError(std::ostream& err, const QString& command, const QString& message)
 {
     err << "gearwarden" << (command.isEmpty() ? "" : " ") << command.toStdString() << ": " << message.toStdString()
@@ -279,7 +282,7 @@ int run(const QStringList& arguments, std::ostream& out, std::ostream& err)
         if (parsed.positional.isEmpty()) {
             return usageError(err, command, QStringLiteral("bundle needs at least one song"));
         }
-        return runBundle(parsed.positional, QDir::toNativeSeparators(output), programFolder,
+        return runBundle(parsed.positional, absolutePath(output), programFolder,
                          QDir::toNativeSeparators(hostFolder), out, err);
     }
     if (command == QLatin1String("install-bundle")) {
@@ -287,7 +290,7 @@ int run(const QStringList& arguments, std::ostream& out, std::ostream& err)
             return usageError(err, command, QStringLiteral("give exactly one BUNDLE.zip"));
         }
         const QString songsTo = parsed.values.value(QStringLiteral("--songs-to"), QDir::currentPath());
-        return runInstallBundle(QDir::toNativeSeparators(parsed.positional.first()), QDir::toNativeSeparators(songsTo),
+        return runInstallBundle(absolutePath(parsed.positional.first()), absolutePath(songsTo),
                                 parsed.flags.contains(QStringLiteral("--yes")), programFolder,
                                 QDir::toNativeSeparators(hostFolder), out, err);
     }

@@ -1,5 +1,6 @@
 #include "cli/ScanCommand.h"
 
+#include "base/PathText.h"
 #include "base/Platform.h"
 #include "cli/TerminalSession.h"
 #include "song/SongFiles.h"
@@ -56,7 +57,7 @@ void printJson(const AppModel& model, std::ostream& out)
             });
         }
         QJsonObject song{
-            {QStringLiteral("path"), report.path},
+            {QStringLiteral("path"), displayPath(report.path)},
             {QStringLiteral("error"), report.error.isEmpty() ? QJsonValue() : QJsonValue(report.error)},
             {QStringLiteral("machines"), machines},
         };
@@ -95,11 +96,11 @@ bool collect(const QStringList& paths, const char* command, QStringList& songs, 
 {
     std::vector<std::string> wanted;
     for (const QString& path : paths) {
-        wanted.push_back(path.toStdString());
+        wanted.push_back(pathBytesFromText(path));
     }
     std::vector<std::string> notFound;
     for (const std::string& song : collectSongs(wanted, notFound)) {
-        songs << QString::fromStdString(song);
+        songs << textFromPathBytes(song);
     }
     for (const std::string& path : notFound) {
         err << "gearwarden " << command << ": " << path << ": no such file or folder\n";

@@ -3,6 +3,9 @@
 #include "base/HostSettings.h"
 #include "host/HostDiscovery.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <ostream>
 
 namespace gw::cli {
@@ -30,7 +33,9 @@ std::unique_ptr<AppModel> makeModel(const QString& command, const QString& progr
     setup.dialogs = &dialogs;
     setup.createGearFolders = false;
     if (!hostFolder.isEmpty()) {
-        setup.fixedHostFolder = QString::fromStdString(withTrailingSeparator(hostFolder.toStdString()));
+        // Made absolute here, once: nothing later depends on the current folder.
+        const QString absolute = QDir::toNativeSeparators(QFileInfo(hostFolder).absoluteFilePath());
+        setup.fixedHostFolder = QString::fromStdString(withTrailingSeparator(absolute.toStdString()));
         if (!folderExists(setup.fixedHostFolder.toStdString())) {
             err << "gearwarden " << command.toStdString() << ": host folder " << setup.fixedHostFolder.toStdString()
                 << " does not exist\n";

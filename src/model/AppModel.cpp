@@ -2,6 +2,7 @@
 
 #include "base/FolderEntries.h"
 #include "base/NumberText.h"
+#include "base/PathText.h"
 #include "base/Platform.h"
 #include "base/TextCodec.h"
 #include "bundle/SongBundle.h"
@@ -493,7 +494,7 @@ BundleOutcome AppModel::saveBundle(const QStringList& givenSongs, const QString&
     UsedMachines used;
     for (const QString& song : songs) {
         used.message.clear();
-        gw::scanSong(toUtf8(song), used);
+        gw::scanSong(gw::pathBytesFromText(song), used);
         if (!used.message.isEmpty()) {
             outcome.unreadable = true;
             showMessage(used.message);
@@ -608,7 +609,7 @@ void AppModel::scanOne(const QString& path)
     SongScanReport& report = m_lastScan.emplace_back();
     report.path = path;
     ScanToModel sink(*this, report);
-    report.recovered = gw::scanSong(toUtf8(path), sink).result.recovered;
+    report.recovered = gw::scanSong(gw::pathBytesFromText(path), sink).result.recovered;
     keepResponsive();
 }
 

@@ -125,7 +125,6 @@ DownloadOutcome downloadMachine(HttpTransfer& transfer, TransferReport& report, 
     }
     report.logStatus(QStringLiteral("Completed download of ") + entry + QStringLiteral("  ") + numberText(declared) +
                      QStringLiteral(" bytes"));
-    QDir::setCurrent(job.programFolder);
     report.log(job.generators ? QStringLiteral("Generators folder is unzip destination")
                               : QStringLiteral("Effects folder is unzip destination"));
     const bool ok = install(saved);

@@ -7,6 +7,7 @@
 
 #include <zlib.h>
 
+#include <filesystem>
 #include <memory>
 
 namespace {
@@ -285,6 +286,39 @@ private slots:
         QCOMPARE(contents(prog("alleffects.php")), page(kEffects, true));
     }
 
+    void userPathsTakenAsGiven()
+    {
+        // Relative folders are the current folder's, whatever the program does on the way.
+        gw::test::SongWriter song;
+        song.addSimple("Kick", "Acme Kick", 1);
+        QVERIFY(song.writeTo(m_dir->filePath("song.bmx").toStdString()));
+        QVERIFY(writeBytes(prog("allgenerators.txt"), page(kGenerators)));
+        m_server->setReply("/machines/Acme_Kick.zip", {.body = gw::test::ZipWriter().add("Acme Kick.dll", "k").bytes()});
+        const Result fetched = run({"fetch-missing", "--host-folder", "host", "--archive-url", m_server->baseUrl(),
+                                    "song.bmx"},
+                                   m_dir->path());
+        QCOMPARE(fetched.status, 0);
+        QCOMPARE(entries(host("gear/generators")), QStringList{"Acme Kick.dll"});
+        QCOMPARE(entries(prog({})), QStringList({"Acme_Kick.zip", "allgenerators.txt"}));
+
+        // A song named in Latin-1, as an old Windows zip unpacked here leaves it: found, read and bundled.
+        const QByteArray latin1 = QFile::encodeName(m_dir->filePath("old")) + "/Br\xfcler.bmx";
+        QVERIFY(QDir().mkpath(m_dir->filePath("old")) && song.writeTo(latin1.toStdString()));
+        const Result scanned = run({"scan", "--json", "--host-folder", host({}), m_dir->filePath("old")});
+        QCOMPARE(scanned.status, 0);
+        const QJsonObject found = QJsonDocument::fromJson(scanned.out.toUtf8())["songs"][0].toObject();
+        QCOMPARE(found["path"].toString(), QDir::toNativeSeparators(m_dir->filePath("old/Br\u00fcler.bmx")));
+        QCOMPARE(found["error"], QJsonValue());
+        // The name as the system gives it: a shell, as QProcess passes only valid text.
+        const QString bundle = m_dir->filePath("old.zip");
+        const QString script = "exec \"$0\" --program-folder \"$1\" bundle --host-folder \"$2\" -o \"$3\" "
+                               "\"$(printf '%s/Br\\374ler.bmx' \"$4\")\"";
+        const Result bundled = run({}, {}, {"-c", script, GW_EXECUTABLE, prog({}), host({}), bundle, m_dir->filePath("old")});
+        QCOMPARE(bundled.status, 0);
+        QVERIFY(contents(bundle).contains("Br\xc3\xbcler.bmx") && contents(bundle).contains("Acme Kick.dll"));
+        std::filesystem::remove_all(QFile::encodeName(m_dir->filePath("old")).toStdString()); // Qt cannot name it
+    }
+
     void download_data()
     {
         QTest::addColumn<QString>("entry");
@@ -346,12 +380,18 @@ private slots:
     }
 
 private:
-    Result run(const QStringList& arguments)
+    /** Runs the program in folder (by default this test's), or a shell with shellArguments. */
+    Result run(const QStringList& arguments, const QString& folder = {}, const QStringList& shellArguments = {})
     {
         QProcess process;
         process.setProcessEnvironment(m_environment);
+        process.setWorkingDirectory(folder.isEmpty() ? QDir::currentPath() : folder);
         // Options before the command are its own too; placed first, they cannot become another option's value.
-        process.start(GW_EXECUTABLE, QStringList{"--program-folder", prog({})} + arguments);
+        if (shellArguments.isEmpty()) {
+            process.start(GW_EXECUTABLE, QStringList{"--program-folder", prog({})} + arguments);
+        } else {
+            process.start("/bin/sh", shellArguments);
+        }
         // The server answers from this thread's events, so the wait must keep them flowing. One still running at
         // the end is killed with its QProcess.
         if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 60000)) {
