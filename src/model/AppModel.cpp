@@ -3,6 +3,7 @@
 #include "base/FolderEntries.h"
 #include "base/NumberText.h"
 #include "base/PathText.h"
+#include "base/SafeWrite.h"
 #include "base/Platform.h"
 #include "base/TextCodec.h"
 #include "bundle/SongBundle.h"
@@ -21,6 +22,7 @@
 #include "unzip/ZipExtractor.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <algorithm>
 #include <QDir>
 #include <QFile>
@@ -322,6 +324,21 @@ void AppModel::moveDll(const QString& dll, Kind from, bool tellUser)
         } else {
             tell(QStringLiteral("File ") + dll + present + QStringLiteral("Deleting from ") + fromName +
                  QStringLiteral(" directory."));
+            // Only an identical copy goes without a trace: a different one is kept aside first.
+            const QString other = toFolder + QDir::separator() + fromUtf8(twin);
+            if (!gw::sameContent(source, other)) {
+                QString error;
+                const QString kept = gw::keepBackup(source, QFileInfo(fromFolder).absolutePath() + QStringLiteral("/backup"),
+                                                    QFileInfo(fromFolder).fileName(), QDateTime::currentDateTime(), &error);
+                if (kept.isEmpty()) {
+                    setStatus(QStringLiteral("Did not delete ") + source + QStringLiteral(": it differs from ") + other +
+                              QStringLiteral(" and could not be kept aside: ") + error);
+                    listGearFolders();
+                    return;
+                }
+                appendLog(QStringLiteral("Kept ") + source + QStringLiteral(", which differs from ") + other +
+                          QStringLiteral(", as ") + kept);
+            }
             if (QFile::remove(source)) {
                 setStatus(QStringLiteral("File ") + dll + present + QStringLiteral("Deleted from ") + fromName +
                           QStringLiteral(" directory."));

@@ -160,6 +160,12 @@ private slots:
         QCOMPARE(app.list("host/gear/effects"), QStringList{"acme delay.DLL"});
         QCOMPARE(app.read("host/gear/generators/STEREO WIDE.dll"), QByteArray("kept"));
         QCOMPARE(model.gearFiles(Kind::Generator).names(), QStringList{"STEREO WIDE.dll"});
+        // It differed from the copy that stays, so it was kept aside, under the time and its folder, and logged.
+        const QStringList times = app.list("host/gear/backup");
+        QCOMPARE(times.size(), 1);
+        const QString kept = "host/gear/backup/" + times.first() + "/effects/Stereo Wide.dll";
+        QCOMPARE(app.read(kept), QByteArray("x"));
+        QVERIFY(model.logLines().last().endsWith(QDir::toNativeSeparators(app.path(kept))));
 
         model.clearSongs();
         QVERIFY(model.songs().isEmpty());
