@@ -1,5 +1,6 @@
 #include "base/HostSettings.h"
 #include "base/PathText.h"
+#include "base/Version.h"
 #include "base/Platform.h"
 #include "cli/CommandLine.h"
 #include "gui/MainWindow.h"
@@ -33,7 +34,7 @@ int main(int argc, char* argv[])
         return 2;
     }
     QApplication::setApplicationName(QStringLiteral("Gearwarden"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QApplication::setApplicationVersion(QLatin1String(gw::kVersion));
     QApplication app(argc, argv);
 
     QtUserDialogs dialogs;

@@ -2,6 +2,13 @@
 
 namespace gw {
 
+const CatalogueFiles& catalogueFiles(bool generators)
+{
+    static constexpr CatalogueFiles generatorFiles = {"allgenerators.php", "allgenerators.txt"};
+    static constexpr CatalogueFiles effectFiles = {"alleffects.php", "alleffects.txt"};
+    return generators ? generatorFiles : effectFiles;
+}
+
 namespace {
 constexpr char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
 } // namespace

@@ -13,6 +13,14 @@ inline constexpr std::string_view kGetMarker = "machines/download.php?get=";
 inline constexpr std::string_view kNewIdMarker = "&newid=";
 
 /** Position of the first occurrence of needle in text ignoring ASCII letter case, or npos. */
+/** A catalogue page on the archive and the list the program keeps of it in its folder. */
+struct CatalogueFiles
+{
+    const char* page;
+    const char* list;
+};
+const CatalogueFiles& catalogueFiles(bool generators);
+
 std::size_t findIgnoringCase(std::string_view text, std::string_view needle, std::size_t from = 0);
 
 /**

@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 
+#include "base/Version.h"
 #include "host/ProgramFolder.h"
 #include "cli/BundleCommands.h"
 #include "cli/ScanCommand.h"
@@ -16,7 +17,7 @@ namespace gw::cli {
 
 namespace {
 
-const char* const kVersion = "gearwarden 1.0";
+const std::string kVersion = std::string("gearwarden ") + gw::kVersion;
 
 /** The options a command takes: those with a value, and the flags. */
 struct CommandInfo

@@ -1,6 +1,7 @@
 #include "gui/CatalogueWindow.h"
 
 #include "base/TextCodec.h"
+#include "base/Version.h"
 
 #include <QCloseEvent>
 #include <QFormLayout>
@@ -15,7 +16,9 @@
 
 #include <array>
 
-const QString CatalogueWindow::kCaption = QStringLiteral("Gearwarden 1.0 - Detailed File View");
+// Built from the version itself: another file's static may not be made yet.
+const QString CatalogueWindow::kCaption =
+    QStringLiteral("Gearwarden ") + QLatin1String(gw::kVersion) + QStringLiteral(" - Detailed File View");
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include "base/SafeWrite.h"
 #include "base/Platform.h"
 #include "base/TextCodec.h"
+#include "base/Version.h"
 #include "bundle/SongBundle.h"
 #include "catalogue/CatalogueFetch.h"
 #include "catalogue/CatalogueRows.h"
@@ -29,7 +30,7 @@
 #include <QFileInfo>
 #include <QHash>
 
-const QString AppModel::kAppTitle = QStringLiteral("Gearwarden 1.0");
+const QString AppModel::kAppTitle = QStringLiteral("Gearwarden ") + QLatin1String(gw::kVersion);
 
 namespace {
 
@@ -43,19 +44,18 @@ QString decoded(std::string_view bytes) { return fromUtf8(gw::platform::ansiToUt
 // The most often a long step offers the views a chance to paint: about one screen frame.
 constexpr int kBusyIntervalMs = 15;
 
-/** One of the two catalogue files and its status texts. */
+/** The status texts of reading one catalogue list. */
 struct CatalogueFile
 {
-    const char* file;
     const char* readingText;
     const char* completedText;
 };
 
 const CatalogueFile& catalogueFile(Kind kind)
 {
-    static constexpr CatalogueFile generators = {"allgenerators.txt", "Reading Plugvault generators list",
+    static constexpr CatalogueFile generators = {"Reading Plugvault generators list",
                                                  "Completed reading allgenerators.txt  list. "};
-    static constexpr CatalogueFile effects = {"alleffects.txt", "Reading Plugvault effects list",
+    static constexpr CatalogueFile effects = {"Reading Plugvault effects list",
                                               "Completed reading alleffects.txt list. "};
     return kind == Kind::Generator ? generators : effects;
 }
@@ -119,12 +119,13 @@ public:
     {
         m_report.machines.push_back(machine);
         const bool generator = machine.isGenerator();
+        const int kind = generator ? 0 : 1;
         // Songs use the same machines over and over: a name seen in this run is not sorted in again.
-        if (!m_model.m_usedSeen[generator ? 0 : 1].insert(machine.dll).second) {
+        if (!m_model.m_usedSeen[kind].insert(machine.dll).second) {
             return;
         }
         bool added = false;
-        (generator ? m_model.m_generatorsUsed : m_model.m_effectsUsed).insert(decoded(machine.dll), &added);
+        m_model.m_used[kind].insert(decoded(machine.dll), &added);
         if (added) {
             emit m_model.listChanged(generator ? List::GeneratorsUsed : List::EffectsUsed);
         }
@@ -154,7 +155,8 @@ AppModel::AppModel(const Setup& setup, QObject* parent)
     Q_ASSERT(m_setup.dialogs && (m_setup.hostSettings || !m_setup.fixedHostFolder.isEmpty()));
     m_programFolder =
         gw::withSeparator(setup.programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : setup.programFolder);
-    m_hostFolder = m_setup.fixedHostFolder;
+    m_catalogues.setProgramFolder(m_programFolder);
+    m_gear.setHostFolder(m_setup.fixedHostFolder);
     m_sinceBusy.start();
 }
 
@@ -231,24 +233,24 @@ void AppModel::showNotices(const std::vector<gw::Notice>& notices)
 
 // --- host installation and gear folders ------------------------------------------------------------------------
 
-QString AppModel::generatorsFolder() const { return fromUtf8(gw::generatorsFolder(toUtf8(m_hostFolder))); }
+QString AppModel::generatorsFolder() const { return m_gear.folder(Kind::Generator); }
 
-QString AppModel::effectsFolder() const { return fromUtf8(gw::effectsFolder(toUtf8(m_hostFolder))); }
+QString AppModel::effectsFolder() const { return m_gear.folder(Kind::Effect); }
 
 const SortedNames& AppModel::list(List which) const
 {
     switch (which) {
-    case List::Songs: return m_songs;
-    case List::GeneratorsUsed: return m_generatorsUsed;
-    case List::EffectsUsed: return m_effectsUsed;
-    case List::GeneratorFiles: return m_generatorFiles;
-    case List::EffectFiles: return m_effectFiles;
-    case List::MissingGenerators: return m_missingGenerators;
-    case List::MissingEffects: return m_missingEffects;
-    case List::GeneratorCatalogue: return m_generatorCatalogue;
+    case List::Songs: return m_songs.paths();
+    case List::GeneratorsUsed: return used(Kind::Generator);
+    case List::EffectsUsed: return used(Kind::Effect);
+    case List::GeneratorFiles: return gearFiles(Kind::Generator);
+    case List::EffectFiles: return gearFiles(Kind::Effect);
+    case List::MissingGenerators: return missing(Kind::Generator);
+    case List::MissingEffects: return missing(Kind::Effect);
+    case List::GeneratorCatalogue: return catalogue(Kind::Generator);
     case List::EffectCatalogue: break;
     }
-    return m_effectCatalogue;
+    return catalogue(Kind::Effect);
 }
 
 void AppModel::readHostFolder()
@@ -257,7 +259,7 @@ void AppModel::readHostFolder()
         return;
     }
     const gw::HostFolder found = gw::findHostFolder(*m_setup.hostSettings, toUtf8(m_programFolder));
-    m_hostFolder = fromUtf8(found.folder);
+    m_gear.setHostFolder(fromUtf8(found.folder));
     showNotices(found.notices);
 }
 
@@ -265,14 +267,9 @@ void AppModel::refreshGearFolders()
 {
     readHostFolder();
     if (m_setup.createGearFolders) {
-        const QString gear = fromUtf8(gw::gearFolder(toUtf8(m_hostFolder)));
-        for (const QString& folder : {generatorsFolder(), effectsFolder()}) {
-            // One level at a time: the gear folder first, then the kind's folder in it.
-            const auto make = [](const QString& path) { return QDir(path).exists() || QDir().mkdir(path); };
-            if (!QDir(folder).exists() && !(make(gear) && make(folder))) {
-                setStatus(QStringLiteral("Unable to create ") + folder +
-                          QStringLiteral(".  Its machines cannot be listed; check the rights on ") + m_hostFolder);
-            }
+        for (const QString& folder : m_gear.makeMissingFolders()) {
+            setStatus(QStringLiteral("Unable to create ") + folder +
+                      QStringLiteral(".  Its machines cannot be listed; check the rights on ") + hostFolder());
         }
     }
     listGearFolders();
@@ -280,15 +277,7 @@ void AppModel::refreshGearFolders()
 
 void AppModel::listGearFolders()
 {
-    const auto listing = [](const QString& folder) {
-        QStringList names;
-        for (const std::string& name : gw::listDlls(toUtf8(folder))) {
-            names << fromUtf8(name);
-        }
-        return names;
-    };
-    m_generatorFiles.assign(listing(generatorsFolder()));
-    m_effectFiles.assign(listing(effectsFolder()));
+    m_gear.list();
     emit listChanged(List::GeneratorFiles);
     emit listChanged(List::EffectFiles);
 }
@@ -302,50 +291,39 @@ void AppModel::moveDll(const QString& dll, Kind from, bool tellUser)
     // In a batch the log takes what would otherwise be a message box for each machine.
     const auto tell = [&](const QString& text) { tellUser ? showMessage(text) : appendLog(text); };
     const bool toEffects = from == Kind::Generator;
-    const QString fromFolder = toEffects ? generatorsFolder() : effectsFolder();
-    const QString toFolder = toEffects ? effectsFolder() : generatorsFolder();
     const QString direction = toEffects ? QStringLiteral(" from Generators to Effects directory.")
                                         : QStringLiteral(" from Effects to Generators directory.");
     const QString present = toEffects ? QStringLiteral(" exists in Effects directory already. ")
                                       : QStringLiteral(" exists in Generators directory already. ");
     const QString fromName = toEffects ? QStringLiteral("Generators") : QStringLiteral("Effects");
     if (!dll.isEmpty()) {
-        const QString source = fromFolder + QDir::separator() + dll;
         // The host's platform ignores letter case: "kick.dll" there is this DLL too.
-        const std::string twin = gw::findEntryIgnoringCase(toUtf8(toFolder), toUtf8(dll));
-        if (twin.empty() || !QFileInfo(toFolder + QDir::separator() + fromUtf8(twin)).isFile()) {
+        if (m_gear.twinOf(dll, from).isEmpty()) {
             tell(QStringLiteral("Moving ") + dll + direction);
-            if (QFile::rename(source, toFolder + QDir::separator() + dll)) {
-                setStatus(QStringLiteral("Moved ") + dll + direction);
-            } else {
-                setStatus(QStringLiteral("Unable to move ") + dll +
-                          QStringLiteral(": it is in use, gone, or the folder cannot be written."));
-            }
         } else {
             tell(QStringLiteral("File ") + dll + present + QStringLiteral("Deleting from ") + fromName +
                  QStringLiteral(" directory."));
-            // Only an identical copy goes without a trace: a different one is kept aside first.
-            const QString other = toFolder + QDir::separator() + fromUtf8(twin);
-            if (!gw::sameContent(source, other)) {
-                QString error;
-                const QString kept = gw::keepBackup(source, QFileInfo(fromFolder).absolutePath() + QStringLiteral("/backup"),
-                                                    QFileInfo(fromFolder).fileName(), QDateTime::currentDateTime(), &error);
-                if (kept.isEmpty()) {
-                    setStatus(QStringLiteral("Did not delete ") + source + QStringLiteral(": it differs from ") + other +
-                              QStringLiteral(" and could not be kept aside: ") + error);
-                    listGearFolders();
-                    return;
-                }
-                appendLog(QStringLiteral("Kept ") + source + QStringLiteral(", which differs from ") + other +
-                          QStringLiteral(", as ") + kept);
-            }
-            if (QFile::remove(source)) {
-                setStatus(QStringLiteral("File ") + dll + present + QStringLiteral("Deleted from ") + fromName +
-                          QStringLiteral(" directory."));
-            } else {
-                setStatus(QStringLiteral("Unable to delete ") + source +
-                          QStringLiteral(": it is in use, gone, or the folder cannot be written."));
-            }
+        }
+        const GearFolders::Move done = m_gear.move(dll, from);
+        if (!done.backup.isEmpty()) {
+            appendLog(QStringLiteral("Kept ") + done.source + QStringLiteral(", which differs from ") + done.twin +
+                      QStringLiteral(", as ") + done.backup);
+        }
+        const QString cannot = QStringLiteral(": it is in use, gone, or the folder cannot be written.");
+        switch (done.result) {
+        case GearFolders::Move::Result::Moved: setStatus(QStringLiteral("Moved ") + dll + direction); break;
+        case GearFolders::Move::Result::NotMoved: setStatus(QStringLiteral("Unable to move ") + dll + cannot); break;
+        case GearFolders::Move::Result::TwinDeleted:
+            setStatus(QStringLiteral("File ") + dll + present + QStringLiteral("Deleted from ") + fromName +
+                      QStringLiteral(" directory."));
+            break;
+        case GearFolders::Move::Result::NotDeleted:
+            setStatus(QStringLiteral("Unable to delete ") + done.source + cannot);
+            break;
+        case GearFolders::Move::Result::NotKeptAside:
+            setStatus(QStringLiteral("Did not delete ") + done.source + QStringLiteral(": it differs from ") +
+                      done.twin + QStringLiteral(" and could not be kept aside: ") + done.reason);
+            break;
         }
     }
     listGearFolders();
@@ -356,12 +334,8 @@ void AppModel::moveDll(const QString& dll, Kind from, bool tellUser)
 int AppModel::addSong(const QString& path)
 {
     bool added = false;
-    const int row = m_songs.insert(path, &added);
+    const int row = m_songs.add(path, &added);
     if (added) {
-        m_ticks.insert(row, false);
-        if (m_currentSong >= row) {
-            ++m_currentSong;
-        }
         emit listChanged(List::Songs);
     }
     return row;
@@ -413,25 +387,21 @@ void AppModel::addSongsFromDialog()
 
 void AppModel::setTicked(int row, bool ticked)
 {
-    if (row < 0 || row >= m_ticks.size() || m_ticks.at(row) == ticked) {
-        return;
+    if (m_songs.setTicked(row, ticked)) {
+        emit tickChanged(row);
     }
-    m_ticks[row] = ticked;
-    emit tickChanged(row);
 }
 
 void AppModel::setCurrentSong(int row)
 {
-    row = row >= 0 && row < m_songs.size() ? row : -1;
-    if (row != m_currentSong) {
-        m_currentSong = row;
-        emit currentSongChanged(row);
+    if (m_songs.setCurrent(row)) {
+        emit currentSongChanged(m_songs.current());
     }
 }
 
 void AppModel::tickAll()
 {
-    for (int row = 0; row < m_ticks.size(); ++row) {
+    for (int row = 0; row < m_songs.size(); ++row) {
         setTicked(row, true);
     }
     setStatus(QStringLiteral("Selected all from bmx files list"));
@@ -439,7 +409,7 @@ void AppModel::tickAll()
 
 void AppModel::tickNone()
 {
-    for (int row = 0; row < m_ticks.size(); ++row) {
+    for (int row = 0; row < m_songs.size(); ++row) {
         setTicked(row, false);
     }
     setStatus(QStringLiteral("Selected none from bmx files list"));
@@ -448,18 +418,16 @@ void AppModel::tickNone()
 void AppModel::clearSongs()
 {
     m_songs.clear();
-    m_ticks.clear();
-    m_currentSong = -1;
     emit listChanged(List::Songs);
     setStatus(QStringLiteral("Cleared bmx files list"));
 }
 
 void AppModel::clearUsed()
 {
-    m_generatorsUsed.clear();
-    m_effectsUsed.clear();
-    m_usedSeen[0].clear();
-    m_usedSeen[1].clear();
+    for (int kind = 0; kind < 2; ++kind) {
+        m_used[kind].clear();
+        m_usedSeen[kind].clear();
+    }
     emit listChanged(List::GeneratorsUsed);
     emit listChanged(List::EffectsUsed);
     setStatus(QStringLiteral("Cleared lists for used generators and effects"));
@@ -546,15 +514,7 @@ BundleOutcome AppModel::saveBundle(const QStringList& givenSongs, const QString&
 
 void AppModel::saveBundleFromDialog()
 {
-    QStringList songs;
-    for (int row = 0; row < m_songs.size(); ++row) {
-        if (m_ticks.at(row)) {
-            songs << m_songs.at(row);
-        }
-    }
-    if (songs.isEmpty() && m_currentSong >= 0) {
-        songs << m_songs.at(m_currentSong);
-    }
+    const QStringList songs = m_songs.tickedOrCurrent();
     if (songs.isEmpty()) {
         setStatus(QStringLiteral("No bmx or bmw selected"));
         return;
@@ -635,14 +595,14 @@ void AppModel::scanTickedSongs()
     m_lastScan.clear();
     bool anyTicked = false;
     for (int row = 0; row < m_songs.size(); ++row) {
-        if (m_ticks.at(row)) {
+        if (m_songs.isTicked(row)) {
             anyTicked = true;
             setCurrentSong(row);
-            scanOne(m_songs.at(row));
+            scanOne(m_songs.paths().at(row));
         }
     }
-    if (!anyTicked && m_currentSong >= 0) {
-        scanOne(m_songs.at(m_currentSong));
+    if (!anyTicked && m_songs.current() >= 0) {
+        scanOne(m_songs.paths().at(m_songs.current()));
     }
     checkMissing();
 }
@@ -660,26 +620,11 @@ void AppModel::checkMissing()
 {
     setStatus(QStringLiteral("Checking missing machines"), true);
     refreshGearFolders();
-    const std::vector<std::string> generatorFiles = m_generatorFiles.utf8();
-    const std::vector<std::string> effectFiles = m_effectFiles.utf8();
-    const auto find = [&](Kind kind, SortedNames& into, List which) {
-        const bool generators = kind == Kind::Generator;
-        QHash<QString, gw::MissingMachine>& machines = m_missingMachines[generators ? 0 : 1];
-        machines.clear();
-        QStringList found;
-        for (gw::MissingMachine& machine : gw::findMissing(kind, used(kind).utf8(), generators ? generatorFiles : effectFiles,
-                                                            generators ? effectFiles : generatorFiles)) {
-            const QString text = fromUtf8(gw::missingEntryText(machine));
-            found << text;
-            machines.insert(text, std::move(machine));
-        }
-        into.assign(found);
-        emit listChanged(which);
-    };
-    find(Kind::Generator, m_missingGenerators, List::MissingGenerators);
-    find(Kind::Effect, m_missingEffects, List::MissingEffects);
-    setStatus(fromUtf8(gw::missingStatusText(static_cast<std::size_t>(m_missingGenerators.size()),
-                                             static_cast<std::size_t>(m_missingEffects.size()))));
+    m_gear.check({used(Kind::Generator).utf8(), used(Kind::Effect).utf8()});
+    emit listChanged(List::MissingGenerators);
+    emit listChanged(List::MissingEffects);
+    setStatus(fromUtf8(gw::missingStatusText(static_cast<std::size_t>(missing(Kind::Generator).size()),
+                                             static_cast<std::size_t>(missing(Kind::Effect).size()))));
 }
 
 // --- catalogues ------------------------------------------------------------------------------------------------
@@ -687,40 +632,24 @@ void AppModel::checkMissing()
 void AppModel::readCatalogue(Kind kind)
 {
     const CatalogueFile& catalogueKind = catalogueFile(kind);
-    const QString path = m_programFolder + QLatin1String(catalogueKind.file);
+    const QString path = m_catalogues.path(kind);
     // A missing file keeps what the list holds and says nothing.
     if (!QFileInfo(path).isFile()) {
         return;
     }
     setStatus(QLatin1String(catalogueKind.readingText), true);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        setStatus(QStringLiteral("Unable to read ") + path + QStringLiteral(": ") + file.errorString());
+    const Catalogues::Read done = m_catalogues.read(kind);
+    if (done.result == Catalogues::Read::Result::Unreadable) {
+        setStatus(QStringLiteral("Unable to read ") + path + QStringLiteral(": ") + done.error);
         return;
     }
-    const QByteArray content = file.readAll();
-    file.close();
-
-    QStringList entries;
-    qint64 lines = 0;
-    gw::CatalogueLines reader(std::string_view(content.constData(), static_cast<std::size_t>(content.size())));
-    std::string_view line;
-    while (reader.next(line)) {
-        ++lines;
-        if (const std::optional<std::string_view> entry = gw::catalogueEntry(line)) {
-            entries << decoded(*entry);
-        }
-    }
-    // The list is a download list: an entry the page names twice is shown twice.
-    SortedNames& list = kind == Kind::Generator ? m_generatorCatalogue : m_effectCatalogue;
-    list.assign(entries, true);
     if (m_selection.isValid() && m_selection.kind == kind) {
         m_selection = {};
         emit selectionChanged();
     }
     emit listChanged(kind == Kind::Generator ? List::GeneratorCatalogue : List::EffectCatalogue);
-    setStatus(QLatin1String(catalogueKind.completedText) + numberText(list.size()) + QStringLiteral(" machines. ") +
-                  numberText(lines) + QStringLiteral(" lines."),
+    setStatus(QLatin1String(catalogueKind.completedText) + numberText(catalogue(kind).size()) +
+                  QStringLiteral(" machines. ") + numberText(done.lines) + QStringLiteral(" lines."),
               true);
 }
 
@@ -728,8 +657,8 @@ void AppModel::readCatalogues()
 {
     readCatalogue(Kind::Generator);
     readCatalogue(Kind::Effect);
-    setStatus(QStringLiteral("Generator list contains ") + numberText(m_generatorCatalogue.size()) +
-              QStringLiteral(" machines.  Effects list contains ") + numberText(m_effectCatalogue.size()) +
+    setStatus(QStringLiteral("Generator list contains ") + numberText(catalogue(Kind::Generator).size()) +
+              QStringLiteral(" machines.  Effects list contains ") + numberText(catalogue(Kind::Effect).size()) +
               QStringLiteral(" machines."));
 }
 
@@ -737,19 +666,6 @@ QList<MissingMatch> AppModel::matchMissing() const
 {
     QList<MissingMatch> matches;
     for (const Kind kind : {Kind::Generator, Kind::Effect}) {
-        std::vector<gw::CatalogueRow> rows;
-        QFile file(m_programFolder + QLatin1String(catalogueFile(kind).file));
-        if (file.open(QIODevice::ReadOnly)) {
-            const QByteArray content = file.readAll();
-            gw::forEachCatalogueRow(std::string_view(content.constData(), static_cast<std::size_t>(content.size())),
-                                    [&](const gw::CatalogueRow& row) {
-                                        gw::CatalogueRow& text = rows.emplace_back();
-                                        for (int f = 0; f < gw::CatalogueRow::FieldCount; ++f) {
-                                            text.fields[f] = gw::platform::ansiToUtf8(row.fields[f]);
-                                        }
-                                    });
-        }
-        const gw::CatalogueMatcher matcher(std::move(rows));
         for (const QString& missingEntry : missing(kind).names()) {
             const gw::MissingMachine* machine = missingMachine(kind, missingEntry);
             if (!machine) {
@@ -763,7 +679,8 @@ QList<MissingMatch> AppModel::matchMissing() const
                 continue;
             }
             const std::string& dll = machine->dll;
-            const gw::CatalogueMatcher::Result found = matcher.match(std::string_view(dll).substr(0, dll.size() - 4));
+            const gw::CatalogueMatcher::Result found =
+                m_catalogues.match(kind, std::string_view(dll).substr(0, dll.size() - 4));
             if (found.row) {
                 match.entry = fromUtf8(found.row->fields[gw::CatalogueRow::Filename]);
                 match.way = found.way;
@@ -773,12 +690,7 @@ QList<MissingMatch> AppModel::matchMissing() const
     return matches;
 }
 
-const gw::MissingMachine* AppModel::missingMachine(Kind kind, const QString& text) const
-{
-    const QHash<QString, gw::MissingMachine>& machines = m_missingMachines[kind == Kind::Generator ? 0 : 1];
-    const auto found = machines.constFind(text);
-    return found == machines.constEnd() ? nullptr : &found.value();
-}
+
 
 QString MissingMatch::howText() const
 {
@@ -831,27 +743,23 @@ void AppModel::loadCatalogueTable(Kind kind)
 {
     m_viewKind = kind;
     m_viewLoaded = true;
-    const QString path = m_programFolder + QLatin1String(catalogueFile(kind).file);
-    QFile file(path);
     // A missing or unreadable catalogue leaves the table as it was.
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+    const std::vector<gw::CatalogueRow>* rows = m_catalogues.rows(kind);
+    if (!rows) {
         emit catalogueTableChanged();
         return;
     }
-    const QByteArray content = file.readAll();
-    file.close();
     m_table.clear();
-    gw::forEachCatalogueRow(std::string_view(content.constData(), static_cast<std::size_t>(content.size())),
-                            [&](const gw::CatalogueRow& row) {
-                                QStringList fields;
-                                for (const std::string& field : row.fields) {
-                                    fields << decoded(field);
-                                }
-                                m_table << fields;
-                                if (m_table.size() % 100 == 0) {
-                                    keepResponsive();
-                                }
-                            });
+    for (const gw::CatalogueRow& row : *rows) {
+        QStringList fields;
+        for (const std::string& field : row.fields) {
+            fields << fromUtf8(field);
+        }
+        m_table << fields;
+        if (m_table.size() % 100 == 0) {
+            keepResponsive();
+        }
+    }
     emit catalogueTableChanged();
 }
 
@@ -860,8 +768,8 @@ void AppModel::openCatalogueView()
     m_viewOpen = true;
     if (m_selection.isValid()) {
         selectMachine(m_selection.kind, m_selection.entry);
-    } else if (!m_generatorCatalogue.isEmpty()) {
-        selectMachine(Kind::Generator, m_generatorCatalogue.at(0));
+    } else if (!catalogue(Kind::Generator).isEmpty()) {
+        selectMachine(Kind::Generator, catalogue(Kind::Generator).at(0));
     }
 }
 

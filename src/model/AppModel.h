@@ -3,17 +3,20 @@
 #include "base/HostSettings.h"
 #include "catalogue/MachineMatch.h"
 #include "check/MissingCheck.h"
+#include "model/Catalogues.h"
+#include "model/GearFolders.h"
+#include "model/SongList.h"
 #include "model/SortedNames.h"
 #include "model/UserDialogs.h"
 #include "song/SongReader.h"
 
 #include <QElapsedTimer>
-#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <memory>
 #include <string>
 #include <unordered_set>
@@ -135,15 +138,15 @@ public:
     void start();
 
     QString programFolder() const { return m_programFolder; }
-    QString hostFolder() const { return m_hostFolder; }
+    QString hostFolder() const { return m_gear.hostFolder(); }
     QString generatorsFolder() const;
     QString effectsFolder() const;
 
     // --- songs -------------------------------------------------------------------------------------------------
-    const SortedNames& songs() const { return m_songs; }
-    bool isTicked(int row) const { return m_ticks.value(row); }
+    const SortedNames& songs() const { return m_songs.paths(); }
+    bool isTicked(int row) const { return m_songs.isTicked(row); }
     /** The current song's row, or -1. */
-    int currentSong() const { return m_currentSong; }
+    int currentSong() const { return m_songs.current(); }
     /** Asks for songs with the open dialog and adds them. */
     void addSongsFromDialog();
     /** Adds a song unless the list holds it; returns its row. */
@@ -155,11 +158,14 @@ public:
     void clearSongs();
 
     // --- scan and check ----------------------------------------------------------------------------------------
-    const SortedNames& used(Kind kind) const { return kind == Kind::Generator ? m_generatorsUsed : m_effectsUsed; }
-    const SortedNames& gearFiles(Kind kind) const { return kind == Kind::Generator ? m_generatorFiles : m_effectFiles; }
-    const SortedNames& missing(Kind kind) const { return kind == Kind::Generator ? m_missingGenerators : m_missingEffects; }
+    const SortedNames& used(Kind kind) const { return m_used[GearFolders::index(kind)]; }
+    const SortedNames& gearFiles(Kind kind) const { return m_gear.files(kind); }
+    const SortedNames& missing(Kind kind) const { return m_gear.missing(kind); }
     /** The missing machine a missing list shows as text, or null. */
-    const gw::MissingMachine* missingMachine(Kind kind, const QString& text) const;
+    const gw::MissingMachine* missingMachine(Kind kind, const QString& text) const
+    {
+        return m_gear.missingMachine(kind, text);
+    }
     const SortedNames& list(List which) const;
     /** Scans the ticked songs, each made current in turn (or the current one when none is ticked), then checks. */
     void scanTickedSongs();
@@ -187,10 +193,7 @@ public:
     BundleInstall installBundle(const QString& zipPath, const QString& songsFolder, bool overwrite);
 
     // --- catalogues and downloads ------------------------------------------------------------------------------
-    const SortedNames& catalogue(Kind kind) const
-    {
-        return kind == Kind::Generator ? m_generatorCatalogue : m_effectCatalogue;
-    }
+    const SortedNames& catalogue(Kind kind) const { return m_catalogues.entries(kind); }
     /** Each missing machine of both kinds, in list order, with the catalogue row that is it. */
     QList<MissingMatch> matchMissing() const;
     /**
@@ -273,24 +276,15 @@ private:
 
     Setup m_setup;
     QString m_programFolder;
-    QString m_hostFolder;
     QString m_archiveBaseUrl;
 
-    SortedNames m_songs;
-    QList<bool> m_ticks;
-    int m_currentSong = -1;
-    SortedNames m_generatorsUsed;
-    SortedNames m_effectsUsed;
+    SongList m_songs;
+    /** The machines the scanned songs use, per kind (generators first). */
+    std::array<SortedNames, 2> m_used;
     /** The DLL names (as stored in songs) already in the used lists, per kind. */
-    std::unordered_set<std::string> m_usedSeen[2];
-    SortedNames m_generatorFiles;
-    SortedNames m_effectFiles;
-    SortedNames m_missingGenerators;
-    SortedNames m_missingEffects;
-    /** The missing machines of each kind, by the text their list shows. */
-    QHash<QString, gw::MissingMachine> m_missingMachines[2];
-    SortedNames m_generatorCatalogue;
-    SortedNames m_effectCatalogue;
+    std::array<std::unordered_set<std::string>, 2> m_usedSeen;
+    GearFolders m_gear;
+    Catalogues m_catalogues;
     QList<SongScanReport> m_lastScan;
 
     Selection m_selection;
