@@ -91,7 +91,7 @@ void CatalogueWindow::buildControls()
     m_filter->setObjectName(QStringLiteral("catalogueFilter"));
     m_filter->setPlaceholderText(QStringLiteral("Filter: rows that contain this text in any column"));
     m_filter->setClearButtonEnabled(true);
-    connect(m_filter, &QLineEdit::textChanged, this, &CatalogueWindow::applyFilter);
+    connect(m_filter, &QLineEdit::textChanged, this, [this] { applyFilter(true); });
 
     m_table = new QTreeWidget(this);
     m_table->setObjectName(QStringLiteral("catalogueTable"));
@@ -210,7 +210,7 @@ void CatalogueWindow::fillTable()
     showSelection();
 }
 
-void CatalogueWindow::applyFilter()
+void CatalogueWindow::applyFilter(bool typed)
 {
     // Rows are hidden, not removed: the sort and the selection stay as they are.
     const QString wanted = m_filter->text();
@@ -221,6 +221,18 @@ void CatalogueWindow::applyFilter()
             shown = item->text(column).contains(wanted, Qt::CaseInsensitive);
         }
         item->setHidden(!shown);
+    }
+    // A machine the user's filter hides is not the one a download acts on.
+    const AppModel::Selection selection = m_model.selection();
+    if (typed && selection.isValid() && m_model.catalogueViewLoaded() && selection.kind == m_model.catalogueViewKind()) {
+        bool visible = false;
+        for (int row = 0; row < m_table->topLevelItemCount() && !visible; ++row) {
+            const QTreeWidgetItem* item = m_table->topLevelItem(row);
+            visible = !item->isHidden() && item->text(0) == selection.entry;
+        }
+        if (!visible) {
+            m_model.deselect(QStringLiteral("The filter hides ") + selection.entry + QStringLiteral(": nothing is selected"));
+        }
     }
 }
 
@@ -244,6 +256,10 @@ void CatalogueWindow::showSelection()
     }
     m_selectingByCode = false;
     if (found) {
+        // Chosen elsewhere (the main window, a missing machine): the filter gives way, so the row shows.
+        if (found->isHidden()) {
+            m_filter->clear();
+        }
         showFields();
         m_table->scrollToItem(found);
     }

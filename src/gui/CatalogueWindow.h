@@ -34,7 +34,8 @@ private:
     void showSelection();
     void showFields();
     void rowClicked();
-    void applyFilter();
+    /** Hides the rows without the filter's text; typed is true when the user changed the filter. */
+    void applyFilter(bool typed = false);
 
     AppModel& m_model;
     bool m_sorted = false;

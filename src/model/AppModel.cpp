@@ -739,6 +739,13 @@ void AppModel::selectMachine(Kind kind, const QString& entry)
     setStatus(QStringLiteral("Completed syncing main view with detailed view"), true);
 }
 
+void AppModel::deselect(const QString& why)
+{
+    m_selection = {};
+    emit selectionChanged();
+    setStatus(why);
+}
+
 void AppModel::loadCatalogueTable(Kind kind)
 {
     m_viewKind = kind;

@@ -210,6 +210,8 @@ public:
     Selection selection() const { return m_selection; }
     /** Makes a catalogue machine the one the download acts on; an empty entry selects nothing. */
     void selectMachine(Kind kind, const QString& entry);
+    /** Selects no catalogue machine, and says why on the status line. */
+    void deselect(const QString& why);
     /** Downloads and installs the selected machine. */
     void downloadSelected();
     /** Downloads a catalogue entry and installs it into the kind's gear folder; true when it was installed. */

@@ -217,10 +217,15 @@ private slots:
         // The sort stays on when the table is filled anew; the filter hides the rows without its text in any column.
         find("viewGeneratorsButton", true)->click();
         QCOMPARE(column(table()), (QStringList{"c.zip", "b.zip", "a.zip", "Acme_Kick.zip"}));
+        clickRow(table(), 0);
         QTest::keyClicks(find<QLineEdit>("catalogueFilter", true), QStringLiteral("KICK d"));
         for (int row = 0; row < 4; ++row) {
             QCOMPARE(table()->topLevelItem(row)->isHidden(), row != 3);
         }
+        // It hid the selected machine, so none is selected in either window, and "Download" says so.
+        QVERIFY(list("generatorCatalogue")->selectedItems().isEmpty() && table()->selectedItems().isEmpty());
+        find("downloadButton", true)->click();
+        QCOMPARE(m_app->dialogs.messages.last().left(16), QStringLiteral("No file selected"));
 
         // "Fetch all missing" installs the missing machine and checks again.
         find("fetchAllButton", true)->click();
@@ -230,6 +235,7 @@ private slots:
         // The view may be closed while its download waits; Cancel in the main window then ends the wait.
         server.setReply("/machines/Chorus.zip", {.behaviour = TestHttpServer::Behaviour::Stall});
         clickRow(list("effectCatalogue"), 0);
+        QVERIFY(find<QLineEdit>("catalogueFilter", true)->text().isEmpty()); // it would hide the machine chosen
         connect(&server, &TestHttpServer::requestReceived, view, &QWidget::close);
         connect(view, &QObject::destroyed, button("cancelDownloadButton"), &QPushButton::click);
         find("downloadButton", true)->click();
