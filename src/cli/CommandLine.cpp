@@ -1,6 +1,7 @@
 #include "cli/CommandLine.h"
 
 #include "base/Version.h"
+#include "host/ArchiveAddress.h"
 #include "host/ProgramFolder.h"
 #include "cli/BundleCommands.h"
 #include "cli/ScanCommand.h"
@@ -209,6 +210,9 @@ bool parseWindowOptions(const QStringList& arguments, CommonOptions& options, QS
     }
     options.programFolder = parsed.values.value(QStringLiteral("--program-folder"));
     options.archiveUrl = parsed.values.value(QStringLiteral("--archive-url"));
+    if (!options.archiveUrl.isEmpty() && checkedArchiveUrl(options.archiveUrl, &error).isEmpty()) {
+        return false;
+    }
     return true;
 }
 
@@ -242,6 +246,10 @@ int run(const QStringList& arguments, std::ostream& out, std::ostream& err)
     }
     const QString programFolder = resolveProgramFolder(parsed.values.value(QStringLiteral("--program-folder")));
     const QString archiveUrl = archiveBaseUrl(parsed.values.value(QStringLiteral("--archive-url")));
+    if (parsed.values.contains(QStringLiteral("--archive-url")) && archiveUrl.isEmpty()) {
+        checkedArchiveUrl(parsed.values.value(QStringLiteral("--archive-url")), &error);
+        return usageError(err, command, error);
+    }
     const QString hostFolder = parsed.values.value(QStringLiteral("--host-folder"));
 
     if (command == QLatin1String("scan")) {

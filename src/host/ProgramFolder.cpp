@@ -1,5 +1,7 @@
 #include "host/ProgramFolder.h"
 
+#include "host/ArchiveAddress.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -58,10 +60,8 @@ QString archiveBaseUrl(const QString& requested)
     if (url.isEmpty()) {
         url = QSettings().value(QStringLiteral("archiveUrl")).toString().trimmed();
     }
-    if (!url.isEmpty() && !url.endsWith(QLatin1Char('/'))) {
-        url += QLatin1Char('/');
-    }
-    return url;
+    // An address kept by an earlier version may be one that cannot work: then it is asked for again.
+    return url.isEmpty() ? QString() : checkedArchiveUrl(url);
 }
 
 void rememberArchiveBaseUrl(const QString& url) { QSettings().setValue(QStringLiteral("archiveUrl"), url); }

@@ -12,6 +12,7 @@
 #include "catalogue/CatalogueRows.h"
 #include "catalogue/CatalogueText.h"
 #include "catalogue/MachineMatch.h"
+#include "host/ArchiveAddress.h"
 #include "host/HostDiscovery.h"
 #include "host/ProgramFolder.h"
 #include "song/SongScan.h"
@@ -858,8 +859,12 @@ bool AppModel::askArchiveUrl()
     if (url.isEmpty()) {
         return false;
     }
-    if (!url.endsWith(QLatin1Char('/'))) {
-        url += QLatin1Char('/');
+    QString why;
+    url = gw::checkedArchiveUrl(url, &why);
+    if (url.isEmpty()) {
+        showMessage(why);
+        setStatus(why);
+        return false;
     }
     m_archiveBaseUrl = url;
     emit archiveUrlChanged(url);

@@ -90,6 +90,8 @@ private slots:
         usage("option without value", {"scan", "--host-folder"}, "--host-folder needs a value");
         usage("log and json", {"scan", "--log", "--json", "x"}, "--log and --json cannot be used together");
         usage("two filters", {"catalogue", "a", "b"}, "give at most one FILTER");
+        usage("archive without host", {"update-catalogue", "--archive-url", "http:///x"},
+              "\"http:///x\" cannot be the machine archive's address: it names no host");
         usage("update with argument", {"update-catalogue", "extra"}, "unexpected argument 'extra'");
         const char* const oneKind = "give exactly one of --generator and --effect";
         usage("both kinds", {"download", "A.zip", "--generator", "--effect"}, oneKind);

@@ -345,7 +345,12 @@ private slots:
         const QByteArray effects = catalogueOf({{"Glass_Chorus.zip", "2003-01-01", "", "GC by Glass", "", "", "", ""}});
         server.setReply("/allgenerators.php", {.body = QByteArray(generators).replace("\r\n", "\n")});
         server.setReply("/alleffects.php", {.body = QByteArray(effects).replace("\r\n", "\n")});
-        app.dialogs.texts << server.baseUrl().chopped(1);
+        // One that cannot work is refused with the reason; one without a scheme is taken as http.
+        app.dialogs.texts << "ftp://" + server.baseUrl().mid(7);
+        QVERIFY(!model.fetchCatalogues());
+        QVERIFY(app.dialogs.messages.value(0).endsWith("cannot be the machine archive's address: only http and https "
+                                                       "addresses can be fetched"));
+        app.dialogs.texts << server.baseUrl().mid(7).chopped(1);
         QVERIFY(model.fetchCatalogues());
         QCOMPARE(server.requestedPaths(), (QList<QByteArray>{"/allgenerators.php", "/alleffects.php"}));
         QCOMPARE(gw::archiveBaseUrl({}), server.baseUrl());
@@ -376,8 +381,8 @@ private slots:
         QCOMPARE(server.requestedPaths().mid(2), zips);
         QCOMPARE(model.missing(Kind::Generator).names(), QStringList{"Nothing Here.dll"});
         QVERIFY(model.missing(Kind::Effect).isEmpty());
-        QVERIFY(app.dialogs.messages.isEmpty());
-        QCOMPARE(app.dialogs.textQuestions.size(), 2); // once cancelled, once given, then never again
+        QCOMPARE(app.dialogs.messages.size(), 1); // the refused address
+        QCOMPARE(app.dialogs.textQuestions.size(), 3); // once cancelled, once refused, once given, then never again
         // A click on a missing machine selects its row, or says the catalogue has none.
         model.selectMissing(Kind::Generator, QStringLiteral("Nothing Here.dll"));
         QCOMPARE(model.status(), QStringLiteral("The catalogue has no match for Nothing Here.dll"));
