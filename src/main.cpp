@@ -43,8 +43,10 @@ int main(int argc, char* argv[])
     setup.archiveBaseUrl = gw::archiveBaseUrl(options.archiveUrl);
     setup.dialogs = &dialogs;
     setup.hostSettings = gw::makePlatformHostSettings();
+    setup.chosenHostFolder = gw::rememberedHostFolder();
     AppModel model(setup);
     QObject::connect(&model, &AppModel::archiveUrlChanged, &gw::rememberArchiveBaseUrl);
+    QObject::connect(&model, &AppModel::hostFolderChosen, &gw::rememberHostFolder);
     MainWindow window(model);
     dialogs.setParentWindow(&window);
     // Start-up may show messages (a host that cannot be found), so it runs once the window is there to own them.

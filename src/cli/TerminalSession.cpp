@@ -2,6 +2,7 @@
 
 #include "base/HostSettings.h"
 #include "host/HostDiscovery.h"
+#include "host/ProgramFolder.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -32,7 +33,11 @@ std::unique_ptr<AppModel> makeModel(const QString& command, const QString& progr
     setup.archiveBaseUrl = archiveUrl;
     setup.dialogs = &dialogs;
     setup.createGearFolders = false;
-    if (!hostFolder.isEmpty()) {
+    const QString remembered = rememberedHostFolder();
+    if (hostFolder.isEmpty() && !remembered.isEmpty() && QFileInfo(remembered).isDir()) {
+        // The folder chosen in the window wins over the host's settings here too.
+        setup.fixedHostFolder = QString::fromStdString(withTrailingSeparator(remembered.toStdString()));
+    } else if (!hostFolder.isEmpty()) {
         // Made absolute here, once: nothing later depends on the current folder.
         const QString absolute = QDir::toNativeSeparators(QFileInfo(hostFolder).absoluteFilePath());
         setup.fixedHostFolder = QString::fromStdString(withTrailingSeparator(absolute.toStdString()));

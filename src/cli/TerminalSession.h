@@ -28,6 +28,7 @@ public:
     /** No one to choose files: the songs and the zips come on the command line. */
     QString saveFile(const QString&, const QString&, const QString&) override { return {}; }
     QString openFiles(const OpenRequest&) override { return {}; }
+    QString chooseFolder(const QString&, const QString&) override { return {}; }
 
     /** The last message, which the status line often repeats; taking it forgets it. */
     QString takeLastMessage() { return std::exchange(m_lastMessage, QString()); }

@@ -42,8 +42,20 @@ AboutBox::AboutBox(const QString& appTitle, QWidget* parent)
     archive->setAutoDefault(false);
     connect(archive, &QPushButton::clicked, this, &AboutBox::archiveAddressRequested);
 
+    auto* host = new QPushButton(QStringLiteral("Host folder..."), this);
+    host->setObjectName(QStringLiteral("hostFolderButton"));
+    host->setAutoDefault(false);
+    host->setToolTip(QStringLiteral("Choose the host's installation folder, the one that holds its gear folder"));
+    connect(host, &QPushButton::clicked, this, [this] { emit hostFolderRequested(false); });
+    auto* registry = new QPushButton(QStringLiteral("Host folder from the registry"), this);
+    registry->setObjectName(QStringLiteral("hostFromRegistryButton"));
+    registry->setAutoDefault(false);
+    connect(registry, &QPushButton::clicked, this, [this] { emit hostFolderRequested(true); });
+
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(archive);
+    buttons->addWidget(host);
+    buttons->addWidget(registry);
     buttons->addStretch();
     buttons->addWidget(m_okButton);
     auto* layout = new QVBoxLayout(this);
@@ -68,8 +80,11 @@ and Gearwarden reads them to find the Buzz folder and your song folder.
 (Under Wine, Gearwarden reads them from the Wine prefix's user.reg:
 $WINEPREFIX, or ~/.wine when that is not set.)
 Without them Gearwarden uses its own folder in place of the Buzz
-folder and says so; it then cannot tell which machines are missing
-from your Buzz installation.
+folder and says so once; it then cannot tell which machines are
+missing from your Buzz installation. "Host folder..." in this box
+chooses the Buzz folder yourself (the one that holds gear); it is
+kept for the next runs and wins over the registry, until "Host folder
+from the registry" goes back to it.
 
 Finding missing machines
 ------------------------
@@ -105,7 +120,7 @@ Fetching missing machines
    lists. Use them at your own risk.
 6. The machine archive's address is asked for the first time a
    download needs it, and kept for the next runs; "Archive address..."
-   in this box changes it.
+   in this box changes it. An address typed without "http://" gets it.
 7. In "Detailed machine view", click a missing machine to find its
    row in the catalogue (by its name, a close name, or the zip's file
    name). "Fetch all missing" downloads and installs every missing
@@ -125,7 +140,8 @@ Installing and removing
 -----------------------
 Put Gearwarden's folder anywhere you can write. To remove it, delete
 that folder. Gearwarden reads the Buzz registry values named above and
-writes nothing to the registry.
+writes nothing to Buzz's settings; its own (the archive address, a
+host folder you chose) are kept in your per-user settings.
 
 Disclaimer
 ----------

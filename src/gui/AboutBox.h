@@ -19,6 +19,8 @@ public:
 signals:
     /** The user wants to set the machine archive's address. */
     void archiveAddressRequested();
+    /** The user wants to choose the host folder, or (fromSettings) go back to the one the host's settings name. */
+    void hostFolderRequested(bool fromSettings);
 
 private:
     QLabel* m_title;

@@ -393,6 +393,9 @@ void MainWindow::openAboutBox()
     if (!m_about) {
         m_about = new AboutBox(AppModel::kAppTitle);
         connect(m_about, &AboutBox::archiveAddressRequested, this, [this] { m_model.askArchiveUrl(); });
+        connect(m_about, &AboutBox::hostFolderRequested, this, [this](bool fromSettings) {
+            fromSettings ? void(m_model.chooseHostFolder({})) : m_model.askHostFolder();
+        });
     }
     m_about->show();
     m_about->raise();

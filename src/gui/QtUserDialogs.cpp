@@ -85,6 +85,14 @@ QString QtUserDialogs::askText(const QString& title, const QString& label, const
     return accepted ? text : QString();
 }
 
+QString QtUserDialogs::chooseFolder(const QString& title, const QString& initial)
+{
+    QFileDialog dialog(m_parent, title, initial);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+}
+
 QString QtUserDialogs::saveFile(const QString& title, const QString& filter, const QString& initialPath)
 {
     return QDir::toNativeSeparators(QFileDialog::getSaveFileName(m_parent, title, initialPath, toQtFilter(filter)));

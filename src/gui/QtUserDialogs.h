@@ -14,6 +14,7 @@ public:
     Answer message(const QString& text, const QString& title, Buttons buttons) override;
     QString openFiles(const OpenRequest& request) override;
     QString askText(const QString& title, const QString& label, const QString& initial) override;
+    QString chooseFolder(const QString& title, const QString& initial) override;
     QString saveFile(const QString& title, const QString& filter, const QString& initialPath) override;
 
     /**

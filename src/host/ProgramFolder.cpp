@@ -66,4 +66,8 @@ QString archiveBaseUrl(const QString& requested)
 
 void rememberArchiveBaseUrl(const QString& url) { QSettings().setValue(QStringLiteral("archiveUrl"), url); }
 
+QString rememberedHostFolder() { return QSettings().value(QStringLiteral("hostFolder")).toString(); }
+
+void rememberHostFolder(const QString& folder) { QSettings().setValue(QStringLiteral("hostFolder"), folder); }
+
 } // namespace gw

@@ -22,6 +22,10 @@ QString archiveBaseUrl(const QString& requested);
 /** Keeps the archive's base URL in the per-user settings for the next runs. */
 void rememberArchiveBaseUrl(const QString& url);
 
+/** The host folder the user chose in the window (per-user settings), or empty. */
+QString rememberedHostFolder();
+void rememberHostFolder(const QString& folder);
+
 /** Where an installed copy finds the catalogue lists it ships, or empty. */
 QString shippedDataFolder();
 

@@ -158,6 +158,7 @@ AppModel::AppModel(const Setup& setup, QObject* parent)
         gw::withSeparator(setup.programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : setup.programFolder);
     m_catalogues.setProgramFolder(m_programFolder);
     m_gear.setHostFolder(m_setup.fixedHostFolder);
+    m_chosenHostFolder = setup.chosenHostFolder;
     m_sinceBusy.start();
 }
 
@@ -259,8 +260,17 @@ void AppModel::readHostFolder()
     if (!m_setup.fixedHostFolder.isEmpty()) {
         return;
     }
-    const gw::HostFolder found = gw::findHostFolder(*m_setup.hostSettings, toUtf8(m_programFolder));
+    if (!m_chosenHostFolder.isEmpty() && QFileInfo(m_chosenHostFolder).isDir()) {
+        m_gear.setHostFolder(gw::withSeparator(m_chosenHostFolder));
+        return;
+    }
+    gw::HostFolder found = gw::findHostFolder(*m_setup.hostSettings, toUtf8(m_programFolder));
     m_gear.setHostFolder(fromUtf8(found.folder));
+    const auto isMessage = [](const gw::Notice& notice) { return notice.kind == gw::Notice::Kind::Message; };
+    if (m_hostNoticesShown) {
+        std::erase_if(found.notices, isMessage);
+    }
+    m_hostNoticesShown = m_hostNoticesShown || std::any_of(found.notices.begin(), found.notices.end(), isMessage);
     showNotices(found.notices);
 }
 
@@ -281,6 +291,36 @@ void AppModel::listGearFolders()
     m_gear.list();
     emit listChanged(List::GeneratorFiles);
     emit listChanged(List::EffectFiles);
+}
+
+bool AppModel::chooseHostFolder(const QString& folder)
+{
+    if (!folder.isEmpty() && !gw::folderExists(gw::gearFolder(toUtf8(gw::withSeparator(folder))))) {
+        const QString why = QDir::toNativeSeparators(folder) +
+                            QStringLiteral(" holds no gear folder, so it is not a host installation.  Choose the "
+                                           "folder that holds gear") +
+                            QDir::separator() + QStringLiteral("generators and gear") + QDir::separator() +
+                            QStringLiteral("effects.");
+        showMessage(why);
+        setStatus(why);
+        return false;
+    }
+    m_chosenHostFolder = folder.isEmpty() ? QString() : QDir::toNativeSeparators(QFileInfo(folder).absoluteFilePath());
+    m_hostNoticesShown = false; // back to the settings: say once more what they lack
+    emit hostFolderChosen(m_chosenHostFolder);
+    checkMissing();
+    setStatus(m_chosenHostFolder.isEmpty() ? QStringLiteral("Host folder from the host's settings: ") + hostFolder()
+                                           : QStringLiteral("Host folder chosen: ") + hostFolder());
+    return true;
+}
+
+void AppModel::askHostFolder()
+{
+    const QString folder = m_setup.dialogs->chooseFolder(QStringLiteral("The host's installation folder"),
+                                                         hostFolder().isEmpty() ? m_programFolder : hostFolder());
+    if (!folder.isEmpty()) {
+        chooseHostFolder(folder);
+    }
 }
 
 void AppModel::moveToEffects(const QString& dll) { moveDll(dll, Kind::Generator); }

@@ -100,6 +100,8 @@ public:
         std::shared_ptr<const gw::HostSettings> hostSettings;
         /** When set, the host folder (ending in a separator) used instead of the settings, with no notices. */
         QString fixedHostFolder;
+        /** The host folder the user chose in the window, which wins over the host's settings; empty for none. */
+        QString chosenHostFolder;
         /** The window makes missing gear folders; the command line only reads. */
         bool createGearFolders = true;
         /** Keep each scanned song's log in lastScan() (the command line's --log); the log itself shows the last. */
@@ -177,6 +179,15 @@ public:
     void checkMissing();
     /** Finds the host folder, makes missing gear folders (window only) and lists them. */
     void refreshGearFolders();
+    /**
+     * Makes folder the host folder, when it holds a gear folder, instead of the one the host's settings name; an
+     * empty folder goes back to the settings. Then lists and checks again.
+     */
+    bool chooseHostFolder(const QString& folder);
+    /** Asks for the host folder with the folder dialog and chooses it. */
+    void askHostFolder();
+    /** The host folder the user chose, or empty when the host's settings name it. */
+    QString chosenHostFolder() const { return m_chosenHostFolder; }
     /** Moves a DLL of the generators folder to the effects folder, or deletes it when effects holds it already. */
     void moveToEffects(const QString& dll);
     void moveToGenerators(const QString& dll);
@@ -257,6 +268,8 @@ signals:
     void busy();
     /** The user gave the archive's address. */
     void archiveUrlChanged(const QString& url);
+    /** The user chose a host folder; empty for the one the host's settings name. */
+    void hostFolderChosen(const QString& folder);
 
 private:
     class Report;
@@ -279,6 +292,9 @@ private:
     Setup m_setup;
     QString m_programFolder;
     QString m_archiveBaseUrl;
+    QString m_chosenHostFolder;
+    /** The settings' messages about a host that cannot be found are said once a run, not at every action. */
+    bool m_hostNoticesShown = false;
 
     SongList m_songs;
     /** The machines the scanned songs use, per kind (generators first). */

@@ -36,6 +36,9 @@ public:
     /** Asks where to save a file (filter as for openFiles); empty when cancelled. */
     virtual QString saveFile(const QString& title, const QString& filter, const QString& initialPath) = 0;
 
+    /** Asks for a folder, starting in initial; empty when cancelled. */
+    virtual QString chooseFolder(const QString& title, const QString& initial) = 0;
+
     /** Asks for a line of text, offering initial; empty when cancelled. */
     virtual QString askText(const QString& title, const QString& label, const QString& initial) = 0;
 

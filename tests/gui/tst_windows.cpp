@@ -134,6 +134,18 @@ private slots:
         QCOMPARE(about->findChild<QLabel*>(QStringLiteral("aboutVersion"))->text(), QStringLiteral("Version 1.0"));
         button("aboutButton")->click();
         QCOMPARE(m_window->aboutBox(), about.data());
+        // The host folder is chosen there: one without a gear folder is refused, one with it wins over the settings,
+        // and the settings' own can be had back.
+        QVERIFY(m_app->write("other/gear/generators/Kick.dll", "k"));
+        m_app->dialogs.texts << m_app->path("prog") << m_app->path("other");
+        for (int i = 0; i < 2; ++i) {
+            about->findChild<QPushButton*>(QStringLiteral("hostFolderButton"))->click();
+        }
+        QVERIFY(m_app->dialogs.messages.last().contains("holds no gear folder"));
+        QCOMPARE(m_app->model->hostFolder(), m_app->path("other/"));
+        QTRY_COMPARE(column(list("generatorFiles")), QStringList{"Kick.dll"});
+        about->findChild<QPushButton*>(QStringLiteral("hostFromRegistryButton"))->click();
+        QCOMPARE(m_app->model->hostFolder(), m_app->path("host/"));
         m_window->close();
         QTRY_VERIFY(about.isNull());
     }

@@ -218,11 +218,13 @@ private slots:
         model.readCatalogues();
         QCOMPARE(model.catalogue(Kind::Generator).size(), 3);
 
-        // Without the host's settings the program folder stands in, and every refresh says so again.
+        // Without the host's settings the program folder stands in; the message says so once, the status each time.
         app.settings->setKeyPresent(false);
-        model.refreshGearFolders();
-        QVERIFY(app.dialogs.messages.last().startsWith("Unable to open the key Settings.  "));
-        QCOMPARE(model.status(), "Temporarily using " + app.path("prog/") + " as buzz path");
+        for (int refresh = 0; refresh < 2; ++refresh) {
+            model.refreshGearFolders();
+            QCOMPARE(model.status(), "Temporarily using " + app.path("prog/") + " as buzz path");
+        }
+        QCOMPARE(app.dialogs.messages.filter("Unable to open the key Settings.  ").size(), 1);
         QCOMPARE(app.list("prog/gear"), (QStringList{"effects", "generators"}));
 
         // A file named "gear" stands where the folder should be: no folder can be made, even by root.

@@ -28,6 +28,7 @@ public:
         textQuestions << title;
         return texts.isEmpty() ? QString() : texts.takeFirst();
     }
+    QString chooseFolder(const QString& title, const QString& initial) override { return askText(title, {}, initial); }
     QString saveFile(const QString& title, const QString& filter, const QString& path) override
     {
         return askText(title, filter, path);
