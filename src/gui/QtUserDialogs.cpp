@@ -95,5 +95,18 @@ QString QtUserDialogs::chooseFolder(const QString& title, const QString& initial
 
 QString QtUserDialogs::saveFile(const QString& title, const QString& filter, const QString& initialPath)
 {
-    return QDir::toNativeSeparators(QFileDialog::getSaveFileName(m_parent, title, initialPath, toQtFilter(filter)));
+    const QFileInfo initial(initialPath);
+    QFileDialog dialog(m_parent, title, initial.absolutePath(), toQtFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.selectFile(initial.fileName());
+    // A name typed without the filter's extension gets it, as a Windows save dialog adds it.
+    const QString pattern = filter.section(QLatin1Char('|'), 1, 1).section(QLatin1Char(';'), 0, 0);
+    if (pattern.startsWith(QLatin1String("*."))) {
+        dialog.setDefaultSuffix(pattern.mid(2));
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return QDir::toNativeSeparators(dialog.selectedFiles().first());
 }

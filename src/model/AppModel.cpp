@@ -560,11 +560,16 @@ void AppModel::saveBundleFromDialog()
         setStatus(QStringLiteral("No bmx or bmw selected"));
         return;
     }
-    const QString zipPath = m_setup.dialogs->saveFile(QStringLiteral("Save songs with their machines"),
-                                                      QStringLiteral("zip files (*.zip)|*.zip"),
-                                                      QFileInfo(songs.first()).completeBaseName() + QStringLiteral(".zip"));
+    // Offered beside the first song, under its name.
+    const QFileInfo first(songs.first());
+    QString zipPath = m_setup.dialogs->saveFile(
+        QStringLiteral("Save songs with their machines"), QStringLiteral("Zip files (*.zip)|*.zip"),
+        first.absolutePath() + QDir::separator() + first.completeBaseName() + QStringLiteral(".zip"));
     if (zipPath.isEmpty()) {
         return;
+    }
+    if (!zipPath.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive)) {
+        zipPath += QStringLiteral(".zip");
     }
     resetLog({});
     saveBundle(songs, zipPath);

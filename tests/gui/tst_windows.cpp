@@ -112,8 +112,9 @@ private slots:
         QCOMPARE(column(list("effectFiles")), (QStringList{"A.dll", "Lunar Pad.dll"}));
         QCOMPARE(status->text(), u"Moved Lunar Pad.dll from Generators to Effects directory."_s);
 
-        // A right click on the songs offers to save the ticked one with its machines, where the save dialog says.
-        m_app->dialogs.texts << m_app->path("shared.zip");
+        // A right click on the songs offers to save the ticked one with its machines, where the save dialog says
+        // (".zip" added when the name lacks it).
+        m_app->dialogs.texts << m_app->path("shared");
         QTimer::singleShot(0, this, [] {
             if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
                 menu->actions().value(0)->trigger();
