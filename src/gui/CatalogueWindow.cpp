@@ -2,6 +2,7 @@
 
 #include "base/TextCodec.h"
 #include "base/Version.h"
+#include "gui/StatusLine.h"
 
 #include <QCloseEvent>
 #include <QFormLayout>
@@ -173,6 +174,13 @@ void CatalogueWindow::buildControls()
     grid->addLayout(buttons, 0, 2, 3, 1);
     grid->addLayout(fields, 2, 0);
     grid->addLayout(missing, 2, 1);
+    // What the model reports shows here too: this window often covers the main one.
+    m_statusLine = new StatusLine(this);
+    m_statusLine->setObjectName(QStringLiteral("viewStatusLine"));
+    m_statusLine->setStatus(m_model.status());
+    connect(&m_model, &AppModel::statusChanged, m_statusLine, &StatusLine::setStatus);
+    connect(&m_model, &AppModel::busy, m_statusLine, [this] { m_statusLine->repaint(); });
+    grid->addWidget(m_statusLine, 3, 0, 1, 3);
     grid->setRowStretch(1, 3);
     grid->setRowStretch(2, 1);
     grid->setColumnStretch(0, 2);

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class QLabel;
+class StatusLine;
 class QListWidget;
 class QTreeWidget;
 
@@ -48,5 +49,6 @@ private:
     QTreeWidget* m_table;
     QLabel* m_fields[8];
     QLabel* m_missingLabel;
+    StatusLine* m_statusLine;
     QListWidget* m_missing;
 };

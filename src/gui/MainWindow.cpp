@@ -2,6 +2,7 @@
 
 #include "gui/AboutBox.h"
 #include "gui/CatalogueWindow.h"
+#include "gui/StatusLine.h"
 #include "gui/WrapButton.h"
 
 #include <QCloseEvent>
@@ -163,7 +164,8 @@ void MainWindow::buildControls()
     action("fetchCataloguesButton", "Download Machine Lists", [this] { m_model.fetchCatalogues(); })
         ->setToolTip(QStringLiteral("Download allgenerators.php and alleffects.php lists from Plugvault"));
 
-    m_statusLine = new QLabel(QStringLiteral("Status line"), this);
+    m_statusLine = new StatusLine(this);
+    m_statusLine->setStatus(QStringLiteral("Status line"));
     m_statusLine->setObjectName(QStringLiteral("statusLine"));
     QFont bold = m_statusLine->font();
     bold.setBold(true);
@@ -271,7 +273,7 @@ void MainWindow::showModelNow()
     }
     if (m_statusDirty) {
         m_statusDirty = false;
-        m_statusLine->setText(m_model.status());
+        m_statusLine->setStatus(m_model.status());
     }
     if (m_logReset) {
         m_logReset = false;

@@ -13,6 +13,7 @@
 class AboutBox;
 class CatalogueWindow;
 class QLabel;
+class StatusLine;
 class QListWidget;
 class QPlainTextEdit;
 
@@ -82,7 +83,7 @@ private:
     QListWidget* m_missingEffects;
     QListWidget* m_generatorCatalogue;
     QListWidget* m_effectCatalogue;
-    QLabel* m_statusLine;
+    StatusLine* m_statusLine;
     /** The list widget of each of the model's lists, in the order of AppModel::List. */
     std::array<QListWidget*, 9> m_lists{};
 };

@@ -214,6 +214,12 @@ private slots:
         // Clicks on the missing machine or on a row lead the main window; one in its effects list turns the table.
         clickRow(missing, 0);
         QCOMPARE(table()->currentItem()->text(0), QStringLiteral("Acme_Kick.zip"));
+        // The view shows the status line too; too long for it, the text is cut in the middle and whole in the tooltip.
+        auto* viewStatus = find<QLabel>("viewStatusLine", true);
+        QCOMPARE(viewStatus->text(), m_app->model->status());
+        QVERIFY(viewStatus->toolTip().isEmpty());
+        viewStatus->resize(40, viewStatus->height());
+        QCOMPARE(viewStatus->toolTip(), m_app->model->status());
         clickRow(table(), 0);
         QCOMPARE(list("generatorCatalogue")->selectedItems().value(0)->text(), QStringLiteral("c.zip"));
         clickRow(list("effectCatalogue"), 1);
