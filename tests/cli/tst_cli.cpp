@@ -70,6 +70,7 @@ private slots:
         // No Wine prefix of the machine's user and no proxy may come between the executable and the test.
         m_environment = QProcessEnvironment::systemEnvironment();
         m_environment.insert("WINEPREFIX", m_dir->filePath("no-prefix"));
+        m_environment.insert("XDG_CONFIG_HOME", m_dir->filePath("config")); // nor the user's own settings
         for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) {
             m_environment.remove(QLatin1String(name));
         }
