@@ -8,11 +8,13 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <set>
 #include <system_error>
+#include <thread>
 
 namespace gw {
 
@@ -136,10 +138,20 @@ GearInventory takeInventory(const std::string& hostFolder, const std::vector<Son
             inventory.machines.push_back(std::move(machine));
         }
     }
-    std::vector<char> buffer(kChunk);
-    for (InstalledMachine& machine : inventory.machines) {
-        readMachine(machine, buffer);
+    // Hashing is the cost, bound by the processor rather than the disk: one reader per core.
+    std::atomic<std::size_t> next = 0;
+    const auto readSome = [&inventory, &next] {
+        std::vector<char> buffer(kChunk);
+        for (std::size_t i = next++; i < inventory.machines.size(); i = next++) {
+            readMachine(inventory.machines[i], buffer);
+        }
+    };
+    std::vector<std::jthread> readers(std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()),
+                                                            inventory.machines.size()));
+    for (std::jthread& reader : readers) {
+        reader = std::jthread(readSome);
     }
+    readers.clear(); // joins
 
     const Architecture host = processArchitecture(inventory.hostArchitecture);
     std::map<std::string, InstalledMachine*> generators;
