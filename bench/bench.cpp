@@ -1,5 +1,6 @@
 // Speed figures, each against its baseline in the same run: prints "BENCH <name> <value> <unit>" lines.
 #include "CatalogueWriter.h"
+#include "PeWriter.h"
 #include "RecordingDialogs.h"
 #include "SongWriter.h"
 
@@ -180,6 +181,65 @@ void scanVersusCat(const QString& executable, const QString& songs)
     report("scan_3000_ms", best(scanMs), "ms");
     report("cat_3000_ms", best(catMs), "ms");
     report("scan_ratio_vs_cat", best(scanMs) / best(catMs), "x");
+}
+
+void gearVersusCat(const QString& executable)
+{
+    // 2,000 DLLs of 100 to 300 KB, of every architecture, in both gear folders, with an x86 host.
+    QTemporaryDir dir;
+    const QString host = dir.filePath(QStringLiteral("host"));
+    QDir().mkpath(host + QStringLiteral("/gear/generators"));
+    QDir().mkpath(host + QStringLiteral("/gear/effects"));
+    const std::vector<std::uint8_t> exe = gw::test::peFile(0x14C, 0x10B);
+    writeFile(host + QStringLiteral("/buzz.exe"), std::string(exe.begin(), exe.end()));
+    QStringList cat{QStringLiteral("cat")};
+    for (int i = 0; i < 2000; ++i) {
+        const std::size_t size = 100 * 1024 + static_cast<std::size_t>((i * 7919) % (200 * 1024));
+        const std::int64_t clr = i % 4 == 0 ? 1 : -1;
+        std::vector<std::uint8_t> bytes = i % 3 == 0 ? gw::test::peFile(0x8664, 0x20B, clr, size)
+                                                     : gw::test::peFile(0x14C, 0x10B, clr, size);
+        for (std::size_t b = 0x600; b < bytes.size(); b += 97) {
+            bytes[b] = static_cast<std::uint8_t>(i + b); // no two alike
+        }
+        const QString path = host + (i % 3 == 2 ? QStringLiteral("/gear/effects") : QStringLiteral("/gear/generators")) +
+                             QStringLiteral("/Machine %1.dll").arg(i);
+        writeFile(path, std::string(bytes.begin(), bytes.end()));
+        cat << path;
+    }
+    const QStringList gear{executable, QStringLiteral("gear"), QStringLiteral("--json"), QStringLiteral("--host-folder"),
+                           host};
+    runQuiet(cat); // warm the cache
+    runQuiet(gear);
+    std::vector<double> catMs;
+    std::vector<double> gearMs;
+    for (int r = 0; r < kRepetitions; ++r) {
+        catMs.push_back(timeMs([&] { runQuiet(cat); }));
+        gearMs.push_back(timeMs([&] { runQuiet(gear); }));
+    }
+    report("gear_2000_ms", best(gearMs), "ms");
+    report("cat_2000_dlls_ms", best(catMs), "ms");
+    report("gear_ratio_vs_cat", best(gearMs) / best(catMs), "x");
+}
+
+void whereUsedVersusScan(const QString& executable, const QString& songs)
+{
+    QTemporaryDir dir;
+    copySongs(songs, dir.path(), 10000);
+    const QStringList scan{executable, QStringLiteral("scan"), QStringLiteral("--host-folder"), dir.path(),
+                           dir.path()};
+    const QStringList whereUsed{executable, QStringLiteral("where-used"), QStringLiteral("jeskola bass 3"),
+                                dir.path()};
+    runQuiet(scan); // warm the cache
+    runQuiet(whereUsed);
+    std::vector<double> scanMs;
+    std::vector<double> whereMs;
+    for (int r = 0; r < kRepetitions; ++r) {
+        scanMs.push_back(timeMs([&] { runQuiet(scan); }));
+        whereMs.push_back(timeMs([&] { runQuiet(whereUsed); }));
+    }
+    report("where_used_10000_ms", best(whereMs), "ms");
+    report("scan_10000_ms", best(scanMs), "ms");
+    report("where_used_ratio_vs_scan", best(whereMs) / best(scanMs), "x");
 }
 
 void matchMissing()
@@ -477,6 +537,12 @@ int main(int argc, char* argv[])
 
     if (wanted("scan")) {
         scanVersusCat(executable, songs);
+    }
+    if (wanted("gear")) {
+        gearVersusCat(executable);
+    }
+    if (wanted("where-used")) {
+        whereUsedVersusScan(executable, songs);
     }
     if (wanted("gui-scan")) {
         windowScanVersusCommandLine(executable, songs);

@@ -4,6 +4,7 @@
 #include "host/ArchiveAddress.h"
 #include "host/ProgramFolder.h"
 #include "cli/BundleCommands.h"
+#include "cli/GearCommands.h"
 #include "cli/ScanCommand.h"
 #include "cli/TerminalSession.h"
 #include "cli/TransferCommands.h"
@@ -104,6 +105,27 @@ const QList<CommandInfo>& commands()
          "  --yes               overwrite an earlier download of the same name (otherwise the run stops)\n"
          "  --host-folder DIR   install into the host installation in DIR\n"
          "Exit status 0 only when the zip was downloaded whole and unzipped.\n"},
+        {"gear",
+         {QStringLiteral("--host-folder"), QStringLiteral("--program-folder"), QStringLiteral("--archive-url")},
+         {QStringLiteral("--json")},
+         "gearwarden gear [--host-folder DIR] [--json] [SONG_OR_FOLDER...]",
+         "List every DLL in the host's two gear folders: kind (its folder), file name, size, modification time\n"
+         "(UTC), SHA-256, architecture (x86, x64, arm64, .NET any CPU, .NET x86, .NET x64, or not a Windows DLL)\n"
+         "and flags: \"not a Windows DLL\", \"other architecture than the host\" (the host's from its buzz.exe),\n"
+         "\"in both folders, same content\" or \"... different content\", and, when songs (or folders searched for\n"
+         "them) are given, how many of them use each machine and \"unused\" for those none uses.\n"
+         "  --host-folder DIR   list the host installation in DIR instead of the one named by the host's settings\n"
+         "  --json              print one JSON object: \"host\" {folder, architecture} and \"machines\"\n"
+         "                      [{kind, file, size, modified, sha256, architecture, flags, used_by}]\n"
+         "Exit status: 0 nothing flagged, 1 something flagged, 2 usage error, a song or DLL that could not be read.\n"},
+        {"where-used",
+         {QStringLiteral("--program-folder"), QStringLiteral("--archive-url")},
+         {},
+         "gearwarden where-used NAME PATH...",
+         "Print each song under PATH (a song, or a folder searched recursively) that uses the machine NAME, the DLL\n"
+         "name as songs store it (with or without .dll, any letter case), and whether as a generator or an effect.\n"
+         "Songs that cannot be read are named on standard error; the machines read before the damage count.\n"
+         "Exit status: 0 some song uses it, 1 none does, 2 usage error.\n"},
     };
     return list;
 }
@@ -314,6 +336,20 @@ int run(const QStringList& arguments, std::ostream& out, std::ostream& err)
         options.json = parsed.flags.contains(QStringLiteral("--json"));
         options.filter = parsed.positional.value(0);
         return runCatalogue(options, out, err);
+    }
+    if (command == QLatin1String("gear")) {
+        GearOptions options;
+        options.hostFolder = hostFolder;
+        options.programFolder = programFolder;
+        options.songs = parsed.positional;
+        options.json = parsed.flags.contains(QStringLiteral("--json"));
+        return runGear(options, out, err);
+    }
+    if (command == QLatin1String("where-used")) {
+        if (parsed.positional.size() < 2) {
+            return usageError(err, command, QStringLiteral("give a machine NAME and at least one song or folder"));
+        }
+        return runWhereUsed(parsed.positional.first(), parsed.positional.mid(1), out, err);
     }
     if (command == QLatin1String("update-catalogue")) {
         if (!parsed.positional.isEmpty()) {

@@ -1,4 +1,5 @@
 #include "CatalogueWriter.h"
+#include "PeWriter.h"
 #include "SongWriter.h"
 #include "TestHttpServer.h"
 #include "ZipWriter.h"
@@ -98,6 +99,8 @@ private slots:
         usage("both kinds", {"download", "A.zip", "--generator", "--effect"}, oneKind);
         usage("no kind", {"download", "A.zip"}, oneKind);
         usage("no entry", {"download", "--effect"}, "give exactly one ENTRY");
+        usage("where-used without a path", {"where-used", "Kick"},
+              "give a machine NAME and at least one song or folder");
         const auto row = [](const char* name, const QStringList& arguments, int status, const QString& out,
                             const QString& err = {}) { QTest::newRow(name) << arguments << status << out << err; };
         row("absent song", {"scan", "no/such.bmx"}, 2, {},
@@ -107,6 +110,10 @@ private slots:
             "gearwarden catalogue: cannot read " + QDir::current().absoluteFilePath("no-such") +
                 "/alleffects.txt: No such file or directory\n");
         row("version", {"--version"}, 0, "gearwarden 1.0\n");
+        // A host without its executable or gear folders: nothing to flag.
+        row("gear of an empty host", {"gear", "--host-folder", samples("songs")}, 0,
+            "Host folder: " + QDir::toNativeSeparators(samples("songs/")) + "\nHost architecture: unknown\n\n"
+            "Kind  File  Size  Modified  SHA-256  Architecture  Flags\n0 machines in the gear folders, 0 flagged\n");
         // A message the status line repeats is said once; nothing is asked for (checked below).
         row("refused entry", {"download", "../evil.zip", "--generator", "--host-folder", samples("host")}, 1, {},
             "Refusing to download ../evil.zip: it is not a plain file name, so it cannot be saved in PROG\n");
@@ -218,6 +225,64 @@ private slots:
                                      "Acme Delay|Ember Crusher|Glass Chorus|Glass Wah|Jeskola Raverb",
                                      "Acme Kick.dll|Ember Lead.dll|FSM Kick.dll|Lunar Arp.dll",
                                      "(gen dir)Ember Crusher.dll|Acme Delay.dll|Glass Chorus.dll|Glass Wah.dll"}));
+    }
+
+    void gearAndWhereUsed()
+    {
+        // An x86 host, its executable named in capitals, with machines of every sort; two songs use some of them.
+        const auto dll = [](const std::vector<std::uint8_t>& bytes) {
+            return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+        };
+        const QByteArray x86 = dll(gw::test::peFile(0x14C, 0x10B)), x64 = dll(gw::test::peFile(0x8664, 0x20B));
+        const QByteArray anyCpu = dll(gw::test::peFile(0x14C, 0x10B, 0x1, 300000)); // hashed in two chunks
+        const QList<std::pair<QString, QByteArray>> files = {
+            {"BUZZ.EXE", x86}, {"gear/generators/Acme Kick.dll", x86}, {"gear/generators/Acme Kick.GUI.dll", anyCpu},
+            {"gear/generators/Twin.dll", x86}, {"gear/generators/Split.dll", x86}, {"gear/effects/twin.DLL", x86},
+            {"gear/effects/Split.dll", anyCpu}, {"gear/effects/Wide Verb.dll", x64},
+            {"gear/effects/Page.dll", "<html>Not found</html>"}};
+        for (const auto& [name, bytes] : files) {
+            QVERIFY(writeBytes(host(name), bytes));
+        }
+        gw::test::SongWriter one, two;
+        one.addSimple("Kick", "acme kick", 1).addSimple("Verb", "Wide Verb", 2);
+        two.addSimple("Kick", "Acme Kick", 1).addSimple("T", "TWIN", 2).addSimple("T2", "Twin", 1);
+        const QString songs = m_dir->filePath("songs");
+        QVERIFY(QDir().mkpath(songs) && one.writeTo((songs + "/one.bmx").toStdString()) &&
+                two.writeTo((songs + "/two.bmw").toStdString()));
+
+        const Result r = run({"gear", "--json", "--host-folder", host({}), songs});
+        QCOMPARE(r.status, 1);
+        const QJsonObject root = QJsonDocument::fromJson(r.out.toUtf8()).object();
+        QCOMPARE(root["host"].toObject(), (QJsonObject{{"folder", host({})}, {"architecture", "x86"}}));
+        QStringList machines;
+        for (const QJsonValue& m : root["machines"].toArray()) {
+            machines << QStringList{m["kind"].toString(), m["file"].toString(), m["architecture"].toString(),
+                                    m["flags"].toVariant().toStringList().join(','),
+                                    QString::number(m["used_by"].toInt(-1))}.join('|');
+        }
+        const char* const same = "in both folders, same content";
+        const char* const differ = "in both folders, different content";
+        QCOMPARE(machines, (QStringList{"generator|Acme Kick.dll|x86||2", "generator|Acme Kick.GUI.dll|.NET any CPU||2",
+                                        QString("generator|Split.dll|x86|%1,unused|0").arg(differ),
+                                        QString("generator|Twin.dll|x86|%1|1").arg(same),
+                                        "effect|Page.dll|not a Windows DLL|not a Windows DLL,unused|0",
+                                        QString("effect|Split.dll|.NET any CPU|%1,unused|0").arg(differ),
+                                        QString("effect|twin.DLL|x86|%1|1").arg(same),
+                                        "effect|Wide Verb.dll|x64|other architecture than the host|1"}));
+        const QJsonValue gui = root["machines"][1];
+        QCOMPARE(gui["sha256"].toString(), QCryptographicHash::hash(anyCpu, QCryptographicHash::Sha256).toHex());
+        QCOMPARE(gui["size"].toInt(), 300000);
+
+        // The machine as the user names it: any letter case, with or without ".dll"; and the kinds it is used as.
+        const Result twin = run({"where-used", "twin", songs});
+        QCOMPARE(twin.status, 0);
+        QCOMPARE(twin.out, "Song" + QString(songs.size() + 6, ' ') + "Used as\n" + songs +
+                               "/two.bmw  generator, effect\n1 of 2 songs use twin\n");
+        const Result kick = run({"where-used", "ACME KICK.DLL", songs + "/one.bmx"});
+        QCOMPARE(kick.out.section('\n', 1), songs + "/one.bmx  generator\n1 of 1 songs use ACME KICK.DLL\n");
+        const Result none = run({"where-used", "Acme", songs});
+        QCOMPARE(none.status, 1);
+        QCOMPARE(none.out, "0 of 2 songs use Acme\n");
     }
 
     void catalogueUpdatedThenMissingFetchedAndBundled()
