@@ -2,9 +2,11 @@
 
 #include "base/TextCodec.h"
 #include "base/Version.h"
+#include "gui/InstalledTable.h"
 #include "gui/StatusLine.h"
 
 #include <QCloseEvent>
+#include <QTabWidget>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -170,7 +172,18 @@ void CatalogueWindow::buildControls()
     top->addWidget(m_caption);
     top->addWidget(m_filter);
     grid->addLayout(top, 0, 0, 1, 2);
-    grid->addWidget(m_table, 1, 0, 1, 2);
+    // The installed machines beside the catalogue, under the same filter.
+    m_installed = new InstalledTable(this);
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName(QStringLiteral("viewTabs"));
+    m_tabs->addTab(m_table, QStringLiteral("Catalogue"));
+    m_tabs->addTab(m_installed, QStringLiteral("Installed"));
+    connect(m_tabs, &QTabWidget::currentChanged, this, &CatalogueWindow::showInstalled);
+    connect(&m_model, &AppModel::installedChanged, this, [this] {
+        m_installedDirty = true;
+        showInstalled();
+    });
+    grid->addWidget(m_tabs, 1, 0, 1, 2);
     grid->addLayout(buttons, 0, 2, 3, 1);
     grid->addLayout(fields, 2, 0);
     grid->addLayout(missing, 2, 1);
@@ -218,17 +231,28 @@ void CatalogueWindow::fillTable()
     showSelection();
 }
 
+void CatalogueWindow::showInstalled()
+{
+    if (m_installedDirty && m_tabs->currentWidget() == m_installed) {
+        m_installedDirty = false;
+        m_installed->showInventory(m_model.installedMachines());
+        applyFilter();
+    }
+}
+
 void CatalogueWindow::applyFilter(bool typed)
 {
     // Rows are hidden, not removed: the sort and the selection stay as they are.
     const QString wanted = m_filter->text();
-    for (int row = 0; row < m_table->topLevelItemCount(); ++row) {
-        QTreeWidgetItem* item = m_table->topLevelItem(row);
-        bool shown = wanted.isEmpty();
-        for (int column = 0; column < 8 && !shown; ++column) {
-            shown = item->text(column).contains(wanted, Qt::CaseInsensitive);
+    for (QTreeWidget* table : {m_table, static_cast<QTreeWidget*>(m_installed)}) {
+        for (int row = 0; row < table->topLevelItemCount(); ++row) {
+            QTreeWidgetItem* item = table->topLevelItem(row);
+            bool shown = wanted.isEmpty();
+            for (int column = 0; column < table->columnCount() && !shown; ++column) {
+                shown = item->text(column).contains(wanted, Qt::CaseInsensitive);
+            }
+            item->setHidden(!shown);
         }
-        item->setHidden(!shown);
     }
     // A machine the user's filter hides is not the one a download acts on.
     const AppModel::Selection selection = m_model.selection();

@@ -35,6 +35,8 @@ private:
     void showSelection();
     void showFields();
     void rowClicked();
+    /** Fills the installed machines' table when it shows and they changed. */
+    void showInstalled();
     /** Hides the rows without the filter's text; typed is true when the user changed the filter. */
     void applyFilter(bool typed = false);
 
@@ -47,6 +49,9 @@ private:
     QLabel* m_caption;
     class QLineEdit* m_filter;
     QTreeWidget* m_table;
+    class QTabWidget* m_tabs;
+    class InstalledTable* m_installed;
+    bool m_installedDirty = true;
     QLabel* m_fields[8];
     QLabel* m_missingLabel;
     StatusLine* m_statusLine;

@@ -289,8 +289,23 @@ void AppModel::refreshGearFolders()
 void AppModel::listGearFolders()
 {
     m_gear.list();
+    m_installed.reset();
     emit listChanged(List::GeneratorFiles);
     emit listChanged(List::EffectFiles);
+    emit installedChanged();
+}
+
+const gw::GearInventory& AppModel::installedMachines()
+{
+    if (!m_installed) {
+        std::vector<gw::SongUse> songs;
+        for (const QString& song : m_songs.paths().names()) {
+            songs.push_back(gw::readSongUse(gw::pathBytesFromText(song)));
+            keepResponsive();
+        }
+        m_installed = gw::takeInventory(toUtf8(hostFolder()), songs.empty() ? nullptr : &songs);
+    }
+    return *m_installed;
 }
 
 bool AppModel::chooseHostFolder(const QString& folder)

@@ -3,6 +3,7 @@
 #include "base/HostSettings.h"
 #include "catalogue/MachineMatch.h"
 #include "check/MissingCheck.h"
+#include "gear/GearInventory.h"
 #include "model/Catalogues.h"
 #include "model/GearFolders.h"
 #include "model/SongList.h"
@@ -18,6 +19,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -188,6 +190,11 @@ public:
     void askHostFolder();
     /** The host folder the user chose, or empty when the host's settings name it. */
     QString chosenHostFolder() const { return m_chosenHostFolder; }
+    /**
+     * Every DLL of both gear folders with its size, time, hash, architecture and flags, and how many of the listed
+     * songs use it; read anew after the gear folders changed (installedChanged says when).
+     */
+    const gw::GearInventory& installedMachines();
     /** Moves a DLL of the generators folder to the effects folder, or deletes it when effects holds it already. */
     void moveToEffects(const QString& dll);
     void moveToGenerators(const QString& dll);
@@ -268,6 +275,8 @@ signals:
     void busy();
     /** The user gave the archive's address. */
     void archiveUrlChanged(const QString& url);
+    /** The gear folders were listed again: what installedMachines() gives may have changed. */
+    void installedChanged();
     /** The user chose a host folder; empty for the one the host's settings name. */
     void hostFolderChosen(const QString& folder);
 
@@ -302,6 +311,7 @@ private:
     /** The DLL names (as stored in songs) already in the used lists, per kind. */
     std::array<std::unordered_set<std::string>, 2> m_usedSeen;
     GearFolders m_gear;
+    std::optional<gw::GearInventory> m_installed; // read on demand, dropped when the folders change
     Catalogues m_catalogues;
     QList<SongScanReport> m_lastScan;
 

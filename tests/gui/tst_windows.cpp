@@ -19,6 +19,7 @@
 #include <QNetworkProxy>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
@@ -246,9 +247,17 @@ private slots:
         find("downloadButton", true)->click();
         QCOMPARE(m_app->dialogs.messages.last().left(16), QStringLiteral("No file selected"));
 
-        // "Fetch all missing" installs the missing machine and checks again.
+        // "Fetch all missing" installs the missing machine and checks again; the installed machines' table follows.
+        auto* tabs = find<QTabWidget>("viewTabs", true);
+        auto* installed = find<QTreeWidget>("installedTable", true);
+        tabs->setCurrentIndex(1);
+        QCOMPARE(installed->topLevelItemCount(), 0);
         find("fetchAllButton", true)->click();
         QCOMPARE(m_app->read("host/gear/generators/Acme Kick.dll"), QByteArray("kick"));
+        QCOMPARE(installed->topLevelItemCount(), 1); // a file that is no DLL at all, and flagged so
+        QCOMPARE(installed->topLevelItem(0)->text(1) + '|' + installed->topLevelItem(0)->text(6),
+                 "Acme Kick.dll|not a Windows DLL");
+        tabs->setCurrentIndex(0);
         QCOMPARE(missing->count(), 0);
 
         // The view may be closed while its download waits; Cancel in the main window then ends the wait.
