@@ -383,6 +383,7 @@ void AppModel::moveDll(const QString& dll, Kind from, bool tellUser)
         }
     }
     listGearFolders();
+    recheckMissing();
 }
 
 // --- songs -----------------------------------------------------------------------------------------------------
@@ -677,13 +678,18 @@ void AppModel::scanSongs(const QStringList& paths)
     checkMissing();
 }
 
+void AppModel::recheckMissing()
+{
+    m_gear.check({used(Kind::Generator).utf8(), used(Kind::Effect).utf8()});
+    emit listChanged(List::MissingGenerators);
+    emit listChanged(List::MissingEffects);
+}
+
 void AppModel::checkMissing()
 {
     setStatus(QStringLiteral("Checking missing machines"), true);
     refreshGearFolders();
-    m_gear.check({used(Kind::Generator).utf8(), used(Kind::Effect).utf8()});
-    emit listChanged(List::MissingGenerators);
-    emit listChanged(List::MissingEffects);
+    recheckMissing();
     setStatus(fromUtf8(gw::missingStatusText(static_cast<std::size_t>(missing(Kind::Generator).size()),
                                              static_cast<std::size_t>(missing(Kind::Effect).size()))));
 }

@@ -292,6 +292,8 @@ private:
     void showNotices(const std::vector<gw::Notice>& notices);
     void readHostFolder();
     void listGearFolders();
+    /** The missing lists against the gear folders as listed, with no status text: after a move or an install. */
+    void recheckMissing();
     void scanOne(const QString& path);
     void readCatalogue(Kind kind);
     void loadCatalogueTable(Kind kind);

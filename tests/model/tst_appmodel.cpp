@@ -149,6 +149,7 @@ private slots:
         model.moveToEffects(QString());
         model.moveToEffects(QStringLiteral("Stereo Wide.dll"));
         QCOMPARE(model.status(), QStringLiteral("Moved Stereo Wide.dll from Generators to Effects directory."));
+        QVERIFY(!model.missing(Kind::Effect).names().join('|').contains("Stereo Wide")); // checked again at once
         // The platform ignores letter case, so a copy under other letters is the same machine: the moved one goes.
         QVERIFY(app.write("host/gear/generators/STEREO WIDE.dll", "kept"));
         model.moveToGenerators(QStringLiteral("Stereo Wide.dll"));
