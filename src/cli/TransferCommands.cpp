@@ -98,7 +98,10 @@ int runUpdateCatalogue(const QString& programFolder, const QString& archiveUrl, 
     setup.createGearFolders = false;
     AppModel model(setup);
     followTransfer(model, dialogs, out, err);
-    return model.fetchCatalogues() ? ExitOk : kExitFailed;
+    if (!model.fetchCatalogues()) {
+        return kExitFailed;
+    }
+    return waitForTransfer(model).ok() ? ExitOk : kExitFailed;
 }
 
 int runDownload(const DownloadOptions& options, std::ostream& out, std::ostream& err)
@@ -110,8 +113,10 @@ int runDownload(const DownloadOptions& options, std::ostream& out, std::ostream&
         return ExitError;
     }
     followTransfer(*model, dialogs, out, err);
-    const bool installed = model->download(options.generators ? MachineKind::Generator : MachineKind::Effect, options.entry);
-    return installed ? ExitOk : kExitFailed;
+    if (!model->download(options.generators ? MachineKind::Generator : MachineKind::Effect, options.entry)) {
+        return kExitFailed;
+    }
+    return waitForTransfer(*model).ok() ? ExitOk : kExitFailed;
 }
 
 } // namespace gw::cli

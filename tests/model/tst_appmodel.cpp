@@ -40,6 +40,16 @@ QStringList bundleNames(const QString& path)
     return contents.generators + contents.effects + contents.songs + contents.skipped;
 }
 
+/** Starts a transfer and waits for its end; the outcome, or a default one when it did not start or end. */
+template <class Start> TransferOutcome finish(AppModel& model, Start start)
+{
+    QSignalSpy finished(&model, &AppModel::transferFinished);
+    if (!start() || !finished.wait(10000)) {
+        return {};
+    }
+    return finished.takeFirst().at(0).value<TransferOutcome>();
+}
+
 // How a download goes. EmptyThere, OldThere: a file of that name is in the program folder; Stalled: the server never
 // answers, while other transfers are tried; Refused: nothing is asked.
 enum How { Whole, EmptyThere, OldThere, NoLength, Dropped, NotFound, Stalled, Refused };
@@ -244,8 +254,9 @@ private slots:
         QTest::newRow("empty file there: no question") << int(EmptyThere) << kick << installed;
         QTest::newRow("overwrite") << int(OldThere) << kick
                                    << QStringList{"File exists Kick.zip", "Overwriting Kick.zip"} + installed;
-        QTest::newRow("no Content-Length") << int(NoLength) << kick << noAnswer;
-        const QStringList incomplete{"Content-Length is  $s", "Did not complete download of Kick.zip"};
+        QTest::newRow("no Content-Length") << int(NoLength) << kick << noAnswer + QStringList{"127.0.0.1 sent no Content-Length"};
+        const QStringList incomplete{"Content-Length is  $s", "Did not complete download of Kick.zip",
+                                     "Only 1500 of $s bytes arrived"};
         QTest::newRow("connection dropped") << int(Dropped) << kick << asked + incomplete;
         QTest::newRow("404") << int(NotFound) << kick << noAnswer;
         QTest::newRow("busy, then cancelled")
@@ -285,7 +296,8 @@ private slots:
                     [&] { QTimer::singleShot(0, this, tryOthersThenCancel); }, Qt::SingleShotConnection);
         }
         const bool installs = log.size() > 5;
-        QCOMPARE(model.download(Kind::Generator, entry), installs);
+        const TransferOutcome outcome = finish(model, [&] { return model.download(Kind::Generator, entry); });
+        QCOMPARE(outcome.download.installed(), installs);
         QVERIFY(!model.transferInProgress());
         QCOMPARE(server.expired(), 0); // no wait ended only because the server gave up
         const QString url = server.baseUrl() + "machines/Kick.zip", size = QString::number(reply.body.size());
@@ -309,7 +321,7 @@ private slots:
         QVERIFY2(how == Refused ? asked == 0 : asked == 1 || (how == NoLength && asked == 2),
                  qPrintable(QString::number(asked)));
         if (!installs) {
-            QCOMPARE(model.status(), how == Refused ? messages.last() : log.last());
+            QCOMPARE(model.status(), how == Refused ? messages.last() : log.filter(QRegularExpression("^(Connected|Did not)")).value(0));
         }
         // Nothing half-written anywhere: not in the program folder, not beside it, not in the gear folders.
         QCOMPARE(app.list(QString()), (QStringList{"host", "prog"}));
@@ -318,6 +330,86 @@ private slots:
         QCOMPARE(app.list("host/gear/generators"), installs ? QStringList{"Kick.dll"} : QStringList());
         QCOMPARE(app.read("host/gear/generators/Kick.dll"), installs ? dll : "<missing>");
         QCOMPARE(model.gearFiles(Kind::Generator).size(), installs ? 1 : 0); // listed again after the install
+    }
+
+    // A bad answer, as a catalogue page and as a machine zip: it ends with a reason a person can act on, within the
+    // limits, and leaves every file as it was, with no temporary beside it.
+    void badAnswersKeepEveryFile_data()
+    {
+        QTest::addColumn<Reply>("reply");
+        QTest::addColumn<QString>("pageSaid"); // the reason, as a catalogue page; empty: as for the zip
+        QTest::addColumn<QString>("zipSaid");
+        const QByteArray page = catalogueOf({{"Acme_Kick.zip", "2001-01-01", "", "Acme Kick", "", "", "", ""}});
+        const QByteArray zip = gw::test::ZipWriter().add("Kick.dll", QByteArray(3000, 'k'), gw::test::ZipWriter::Method::Store).bytes();
+        const auto redirect = [](const QByteArray& to) { return Reply{.status = "302 Found", .headers = {"Location: " + to}}; };
+        const QString noMachine = "allgenerators.php holds no machine of the catalogue; not kept";
+        const QString noZip = "Kick.zip is no zip archive (it starts with \"";
+        QTest::newRow("cut at half, full length")
+            << Reply{.body = zip, .behaviour = TestHttpServer::Behaviour::DropAfter, .dropAfter = zip.size() / 2}
+            << QString() << QString("Only %1 of %2 bytes arrived").arg(zip.size() / 2).arg(zip.size());
+        QByteArray garbage(3000, '\0');
+        QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(garbage.data()), garbage.size() / 4);
+        QTest::newRow("garbage") << Reply{.body = garbage} << noMachine << noZip;
+        QTest::newRow("HTML error page, status 200")
+            << Reply{.body = "<html><body>Database error</body></html>"} << noMachine << noZip + "<htm\"); not kept";
+        QTest::newRow("gzip bomb") << TestHttpServer::gzipped(page + QByteArray(2 << 20, ' ')) << QString()
+                                   << "The body from 127.0.0.1 is larger than the 1 MiB allowed; stopped";
+        QTest::newRow("huge declared length")
+            << Reply{.contentLength = qint64(1) << 31, .body = zip, .behaviour = TestHttpServer::Behaviour::DropAfter,
+                     .dropAfter = 100}
+            << QString() << "127.0.0.1 declares 2147483648 bytes, more than the 1 MiB allowed; stopped";
+        const QString stalled = "No data from 127.0.0.1 for 300 ms; stopped";
+        QTest::newRow("stall") << Reply{.behaviour = TestHttpServer::Behaviour::Stall} << QString() << stalled;
+        QTest::newRow("trickle") << Reply{.body = zip, .behaviour = TestHttpServer::Behaviour::Trickle, .dropAfter = 10}
+                                 << QString() << "The transfer from 127.0.0.1 took longer than 1 s; stopped";
+        QTest::newRow("redirect loop") << redirect("/loop") << QString()
+                                       << "127.0.0.1 redirects in a loop, back to http://127.0.0.1:PORT/loop; stopped";
+        QTest::newRow("redirect to file://")
+            << redirect("file:///etc/passwd") << QString()
+            << "127.0.0.1 redirects to file:///etc/passwd, which is no http or https address; stopped";
+        QTest::newRow("redirect to a server that never answers") << redirect("/stall") << QString() << stalled;
+    }
+    void badAnswersKeepEveryFile()
+    {
+        QFETCH(Reply, reply);
+        QFETCH(QString, pageSaid);
+        QFETCH(QString, zipSaid);
+        TestHttpServer server;
+        QVERIFY(server.listen());
+        zipSaid.replace("PORT", QString::number(QUrl(server.baseUrl()).port()));
+        server.setReply("/loop", {.status = "302 Found", .headers = {"Location: /loop"}});
+        server.setReply("/stall", {.behaviour = TestHttpServer::Behaviour::Stall});
+        server.setReply("/allgenerators.php", reply);
+        server.setReply("/alleffects.php", {.body = catalogueOf({{"Echo.zip", "", "", "Echo", "", "", "", ""}})});
+        server.setReply("/machines/Kick.zip", reply);
+        TestApp app;
+        // The lists in use, and a page left by an earlier run that must not be converted now.
+        const QByteArray generators = listOf({"A.zip", "B.zip"}), effects = listOf({"C.zip"});
+        QVERIFY(app.write("prog/allgenerators.txt", generators) && app.write("prog/alleffects.txt", effects));
+        QVERIFY(app.write("prog/allgenerators.php", listOf({"Stale.zip"})));
+        app.limits = {.idleMs = 300, .maxZipBytes = 1 << 20, .zipTotalMs = 1000, .maxPageBytes = 1 << 20,
+                      .pageTotalMs = 1000};
+        AppModel& model = app.start(server.baseUrl());
+        const QStringList files = app.list("prog");
+
+        const CatalogueOutcome fetched = finish(model, [&] { return model.fetchCatalogues(); }).catalogue;
+        const QString said = "allgenerators.php: " + (pageSaid.isEmpty() ? zipSaid : pageSaid);
+        QCOMPARE(fetched.end, CatalogueOutcome::End::PageFailed);
+        QVERIFY2(fetched.reason.startsWith(said), qPrintable(fetched.reason));
+        QVERIFY(fetched.written.isEmpty());
+        QCOMPARE(app.read("prog/allgenerators.txt"), generators);
+        QCOMPARE(app.read("prog/alleffects.txt"), effects);
+        QCOMPARE(app.read("prog/allgenerators.php"), listOf({"Stale.zip"}));
+        QCOMPARE(app.list("prog"), files);
+
+        const DownloadOutcome downloaded =
+            finish(model, [&] { return model.download(Kind::Generator, QStringLiteral("Kick.zip")); }).download;
+        QVERIFY(downloaded.end == DownloadEnd::NoAnswer || downloaded.end == DownloadEnd::Incomplete);
+        QVERIFY2(downloaded.reason.startsWith(zipSaid), qPrintable(downloaded.reason));
+        QVERIFY(!downloaded.zipWritten);
+        QCOMPARE(app.list("prog"), files);
+        QVERIFY(!model.logLines().join(u'\n').contains("Operation canceled"));
+        QCOMPARE(server.expired(), 0);
     }
 
     void archiveAskedForOncePagesFetchedThenAllMissing()
@@ -335,12 +427,13 @@ private slots:
         // Given: used at once and kept for the next run. The pages are kept converted.
         TestHttpServer server;
         QVERIFY(server.listen());
-        const QByteArray generators = catalogueOf({{"Acme_Kick.zip", "2001-01-01", "", "Acme Kick", "", "", "", ""}});
+        const QByteArray generators = catalogueOf({{"Acme_Kick.zip", "2001-01-01", "", "Acme Kick", "", "", "", ""},
+                                                   {"Broken_Bass.zip", "2001-01-01", "", "Broken Bass", "", "", "", ""}});
         const QByteArray effects = catalogueOf({{"Glass_Chorus.zip", "2003-01-01", "", "GC by Glass", "", "", "", ""}});
         server.setReply("/allgenerators.php", {.body = QByteArray(generators).replace("\r\n", "\n")});
         server.setReply("/alleffects.php", {.body = QByteArray(effects).replace("\r\n", "\n")});
         app.dialogs.texts << server.baseUrl().chopped(1);
-        QVERIFY(model.fetchCatalogues());
+        QVERIFY(finish(model, [&] { return model.fetchCatalogues(); }).catalogue.ok());
         QCOMPARE(server.requestedPaths(), (QList<QByteArray>{"/allgenerators.php", "/alleffects.php"}));
         QCOMPARE(gw::archiveBaseUrl({}), server.baseUrl());
         QSettings().remove(QStringLiteral("archiveUrl"));
@@ -350,25 +443,39 @@ private slots:
         // is moved; the check after leaves only the one the catalogue lacks.
         gw::test::SongWriter song;
         song.addSimple("K", "Acme Kick", 1).addSimple("N", "Nothing Here", 1).addSimple("C", "Glass Chorus", 2);
-        song.addSimple("W", "Stereo Wide", 2).addSimple("K2", "ACME KICK", 1);
+        song.addSimple("W", "Stereo Wide", 2).addSimple("K2", "ACME KICK", 1).addSimple("B", "Broken Bass", 1);
         QVERIFY(song.writeTo(app.path("song.bmx").toStdString()));
         QVERIFY(app.write("host/gear/generators/stereo wide.dll", "wide"));
-        QList<QByteArray> zips; // each to be asked for once, in this order
-        for (const QByteArray dll : {"Acme Kick", "Glass Chorus"}) {
+        // Each asked for once, in this order; one is an error page, which does not stop the rest; the last is found
+        // through a redirect.
+        QList<QByteArray> zips;
+        for (const QByteArray dll : {"Acme Kick", "Broken Bass", "Glass Chorus"}) {
             zips << "/machines/" + QByteArray(dll).replace(' ', '_') + ".zip";
             server.setReply(zips.last(), {.body = gw::test::ZipWriter().add(dll + ".dll", dll).bytes()});
         }
+        server.setReply("/machines/Broken_Bass.zip", {.body = "<html><body>Gone fishing</body></html>"});
+        server.setReply("/moved/Glass_Chorus.zip", server.replyFor(zips.last()));
+        server.setReply(zips.last(), {.status = "301 Moved Permanently", .headers = {"Location: /moved/Glass_Chorus.zip"}});
+        zips << "/moved/Glass_Chorus.zip";
         model.scanSongs({app.path("song.bmx")});
         QStringList table;
-        for (const FetchResult& done : model.fetchAllMissing()) {
-            table << QStringList{done.match.dll, done.match.entry, done.match.how, done.result}.join(u'|');
+        for (const FetchResult& done : finish(model, [&] { return model.fetchAllMissing(); }).fetched) {
+            table << QStringList{done.match.dll, done.match.entry, done.match.how, QString::number(int(done.result)),
+                                 done.reason}.join(u'|');
         }
-        QCOMPARE(table, (QStringList{"Acme Kick.dll|Acme_Kick.zip|name|installed",
-                                     "ACME KICK.dll|Acme_Kick.zip|name|installed", "Nothing Here.dll|||no match",
-                                     "Stereo Wide.dll||move|moved",
-                                     "Glass Chorus.dll|Glass_Chorus.zip|file name|installed"}));
+        QCOMPARE(table, (QStringList{"Acme Kick.dll|Acme_Kick.zip|name|0|", "ACME KICK.dll|Acme_Kick.zip|name|0|",
+                                     "Broken Bass.dll|Broken_Bass.zip|name|3|Broken_Bass.zip is no zip archive (it starts "
+                                     "with \"<htm\"); not kept",
+                                     "Nothing Here.dll|||2|", "Stereo Wide.dll||move|1|",
+                                     "Glass Chorus.dll|Glass_Chorus.zip|file name|0|"}));
         QCOMPARE(server.requestedPaths().mid(2), zips);
-        QCOMPARE(model.missing(Kind::Generator).names(), QStringList{"Nothing Here.dll"});
+        for (const TestHttpServer::Request& request : server.requests()) {
+            // No compression asked for, so Content-Length counts the bytes that arrive.
+            QVERIFY2(request.head.contains("\r\nAccept-Encoding: identity"), request.head.constData());
+        }
+        QCOMPARE(model.missing(Kind::Generator).names(), (QStringList{"Broken Bass.dll", "Nothing Here.dll"}));
+        QCOMPARE(app.list("prog"), (QStringList{"Acme_Kick.zip", "alleffects.php", "alleffects.txt",
+                                                "allgenerators.php", "allgenerators.txt", "Glass_Chorus.zip"}));
         QVERIFY(model.missing(Kind::Effect).isEmpty());
         QVERIFY(app.dialogs.messages.isEmpty());
         QCOMPARE(app.dialogs.textQuestions.size(), 2); // once cancelled, once given, then never again
