@@ -20,7 +20,6 @@
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QEventLoop>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTreeWidget>
