@@ -3,6 +3,7 @@
 #include "base/NumberText.h"
 #include "base/SafeWrite.h"
 #include "catalogue/CatalogueRows.h"
+#include "catalogue/CatalogueText.h"
 #include "transfer/TransferReport.h"
 
 #include <QFile>
@@ -46,19 +47,29 @@ bool convertPage(TransferReport& report, const QString& programFolder, int page,
                          programFolder + kLists[page]);
         return false;
     }
-    char last = '\n';
+    // Whole lines go through the conversion as they are read; the text after a piece's last line feed waits for the
+    // next piece, and ends the list as its last line.
+    QByteArray rest;
+    const auto convert = [&out](const QByteArray& text) {
+        const std::string lines = gw::toDosLines(std::string_view(text.constData(), std::size_t(text.size())));
+        out.write(lines.data(), qint64(lines.size()));
+    };
     while (!in.atEnd()) {
-        QByteArray piece = in.read(1 << 16);
+        const QByteArray piece = in.read(1 << 16);
         if (piece.isEmpty()) {
             break;
         }
-        last = piece.back();
-        out.write(piece.replace("\n", "\r\n"));
+        rest += piece;
+        const qsizetype end = rest.lastIndexOf('\n') + 1;
+        if (end > 0) {
+            convert(rest.left(end));
+            rest.remove(0, end);
+        }
     }
     if (in.error() != QFile::NoError) {
         out.refuse(in.errorString());
-    } else if (last != '\n') {
-        out.write("\r\n", 2);
+    } else if (!rest.isEmpty()) {
+        convert(rest);
     }
     if (!out.commit()) {
         report.logStatus(QStringLiteral("Unable to write ") + programFolder + kLists[page] + QStringLiteral(": ") +
