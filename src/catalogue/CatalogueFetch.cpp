@@ -13,7 +13,10 @@
 
 namespace {
 
-QString numberText(qint64 number) { return QString::fromStdString(gw::NumberText(number)); }
+QString numberText(qint64 number)
+{
+    return QString::fromStdString(gw::NumberText(number));
+}
 
 // The window searched for a row: large enough for any record, small enough to cost nothing.
 constexpr std::size_t kWindow = 1 << 20;
@@ -43,8 +46,8 @@ bool convertPage(TransferReport& report, const QString& programFolder, int page,
     QFile in(programFolder + kPages[page]);
     gw::SafeWrite out(programFolder + kLists[page]);
     if (!in.open(QIODevice::ReadOnly) || !out.open()) {
-        report.logStatus(QStringLiteral("Unable to convert ") + in.fileName() + QStringLiteral(" to ") +
-                         programFolder + kLists[page]);
+        report.logStatus(QStringLiteral("Unable to convert ") + in.fileName() + QStringLiteral(" to ") + programFolder +
+                         kLists[page]);
         return false;
     }
     // Whole lines go through the conversion as they are read; the text after a piece's last line feed waits for the

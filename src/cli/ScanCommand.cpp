@@ -16,7 +16,10 @@ namespace gw::cli {
 
 namespace {
 
-QString decoded(const std::string& bytes) { return QString::fromStdString(platform::ansiToUtf8(bytes)); }
+QString decoded(const std::string& bytes)
+{
+    return QString::fromStdString(platform::ansiToUtf8(bytes));
+}
 
 void printBlock(std::ostream& out, const char* heading, const QStringList& names)
 {
@@ -52,7 +55,8 @@ void printJson(const AppModel& model, std::ostream& out)
             machines.append(QJsonObject{
                 {QStringLiteral("name"), decoded(machine.name)},
                 {QStringLiteral("dll"), decoded(machine.dll)},
-                {QStringLiteral("kind"), machine.isGenerator() ? QStringLiteral("generator") : QStringLiteral("effect")},
+                {QStringLiteral("kind"),
+                 machine.isGenerator() ? QStringLiteral("generator") : QStringLiteral("effect")},
             });
         }
         QJsonObject song{
@@ -173,10 +177,11 @@ int runFetchMissing(const ScanOptions& options, std::ostream& out, std::ostream&
     model->scanSongs(songs);
     // The table is the output; what the transfers say is progress, on the error stream.
     followTransfer(*model, dialogs, err, err);
-    const QList<FetchResult> results = model->fetchAllMissing() ? waitForTransfer(*model).fetched : QList<FetchResult>();
+    const QList<FetchResult> results =
+        model->fetchAllMissing() ? waitForTransfer(*model).fetched : QList<FetchResult>();
 
-    QList<QStringList> table{{QStringLiteral("Machine"), QStringLiteral("Kind"), QStringLiteral("Entry"),
-                              QStringLiteral("Result")}};
+    QList<QStringList> table{
+        {QStringLiteral("Machine"), QStringLiteral("Kind"), QStringLiteral("Entry"), QStringLiteral("Result")}};
     for (const FetchResult& done : results) {
         table << QStringList{done.match.dll,
                              done.match.kind == MachineKind::Generator ? QStringLiteral("generator")

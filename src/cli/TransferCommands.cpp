@@ -16,7 +16,10 @@ namespace gw::cli {
 
 namespace {
 
-QString text(std::string_view bytes) { return QString::fromStdString(platform::ansiToUtf8(bytes)); }
+QString text(std::string_view bytes)
+{
+    return QString::fromStdString(platform::ansiToUtf8(bytes));
+}
 
 // A transfer that did not end as asked; usage errors have their own status.
 constexpr int kExitFailed = 1;
@@ -27,8 +30,8 @@ const char* const kFieldKeys[] = {"filename", "date", "developer", "name", "desc
 
 int runCatalogue(const CatalogueOptions& options, std::ostream& out, std::ostream& err)
 {
-    const QString path =
-        options.programFolder + (options.effects ? QStringLiteral("alleffects.txt") : QStringLiteral("allgenerators.txt"));
+    const QString path = options.programFolder +
+                         (options.effects ? QStringLiteral("alleffects.txt") : QStringLiteral("allgenerators.txt"));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         err << "gearwarden catalogue: cannot read " << path.toStdString() << ": " << file.errorString().toStdString()
@@ -38,9 +41,9 @@ int runCatalogue(const CatalogueOptions& options, std::ostream& out, std::ostrea
     const QByteArray content = file.readAll();
     const std::string_view all(content.constData(), static_cast<std::size_t>(content.size()));
     const auto wanted = [&](const QStringList& fields) {
-        return options.filter.isEmpty() ||
-               std::any_of(fields.begin(), fields.end(),
-                           [&](const QString& field) { return field.contains(options.filter, Qt::CaseInsensitive); });
+        return options.filter.isEmpty() || std::any_of(fields.begin(), fields.end(), [&](const QString& field) {
+                   return field.contains(options.filter, Qt::CaseInsensitive);
+               });
     };
 
     QJsonArray array;
@@ -86,8 +89,7 @@ int runCatalogue(const CatalogueOptions& options, std::ostream& out, std::ostrea
     return ExitOk;
 }
 
-int runUpdateCatalogue(const QString& programFolder, const QString& archiveUrl, std::ostream& out,
-                       std::ostream& err)
+int runUpdateCatalogue(const QString& programFolder, const QString& archiveUrl, std::ostream& out, std::ostream& err)
 {
     TerminalDialogs dialogs(err, false);
     AppModel::Setup setup;

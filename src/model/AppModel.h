@@ -82,9 +82,9 @@ struct BundleOutcome
 /** What installing a bundle did. */
 struct BundleInstall
 {
-    bool read = false;      // false: the bundle could not be opened
-    QStringList installed;  // paths written
-    QStringList notTaken;   // entries skipped or kept, each with why
+    bool read = false;     // false: the bundle could not be opened
+    QStringList installed; // paths written
+    QStringList notTaken;  // entries skipped or kept, each with why
 };
 
 /**
@@ -173,7 +173,10 @@ public:
     // --- scan and check ----------------------------------------------------------------------------------------
     const SortedNames& used(Kind kind) const { return kind == Kind::Generator ? m_generatorsUsed : m_effectsUsed; }
     const SortedNames& gearFiles(Kind kind) const { return kind == Kind::Generator ? m_generatorFiles : m_effectFiles; }
-    const SortedNames& missing(Kind kind) const { return kind == Kind::Generator ? m_missingGenerators : m_missingEffects; }
+    const SortedNames& missing(Kind kind) const
+    {
+        return kind == Kind::Generator ? m_missingGenerators : m_missingEffects;
+    }
     const SortedNames& list(List which) const;
     /** Scans the ticked songs, each made current in turn (or the current one when none is ticked), then checks. */
     void scanTickedSongs();

@@ -37,11 +37,12 @@ HttpTransfer::HttpTransfer(QObject* parent)
     m_idle.setSingleShot(true);
     m_total.setSingleShot(true);
     connect(&m_idle, &QTimer::timeout, this, [this] {
-        fail(FetchEnd::Stalled, QStringLiteral("No data from %1 for %2; stopped").arg(host(), durationText(m_request.idleMs)));
+        fail(FetchEnd::Stalled,
+             QStringLiteral("No data from %1 for %2; stopped").arg(host(), durationText(m_request.idleMs)));
     });
     connect(&m_total, &QTimer::timeout, this, [this] {
-        fail(FetchEnd::TimedOut,
-             QStringLiteral("The transfer from %1 took longer than %2; stopped").arg(host(), durationText(m_request.totalMs)));
+        fail(FetchEnd::TimedOut, QStringLiteral("The transfer from %1 took longer than %2; stopped")
+                                     .arg(host(), durationText(m_request.totalMs)));
     });
 }
 
@@ -54,7 +55,10 @@ HttpTransfer::~HttpTransfer()
     }
 }
 
-QString HttpTransfer::host() const { return m_reply ? m_reply->url().host() : QUrl(m_request.url).host(); }
+QString HttpTransfer::host() const
+{
+    return m_reply ? m_reply->url().host() : QUrl(m_request.url).host();
+}
 
 bool HttpTransfer::start(FetchRequest request)
 {
@@ -112,8 +116,8 @@ void HttpTransfer::onRedirected(const QUrl& url)
     const QString from = m_reply->url().scheme();
     const QString scheme = url.scheme().toLower();
     if (m_visited.contains(url)) {
-        fail(FetchEnd::BadRedirect, QStringLiteral("%1 redirects in a loop, back to %2; stopped")
-                                        .arg(host(), url.toDisplayString()));
+        fail(FetchEnd::BadRedirect,
+             QStringLiteral("%1 redirects in a loop, back to %2; stopped").arg(host(), url.toDisplayString()));
     } else if (++m_redirects > kMaxRedirects) {
         fail(FetchEnd::BadRedirect,
              QStringLiteral("%1 redirects more than %2 times; stopped").arg(host()).arg(kMaxRedirects));
@@ -153,7 +157,8 @@ bool HttpTransfer::acceptHeaders()
              QStringLiteral("%1 answered %2 %3")
                  .arg(host())
                  .arg(m_outcome.status)
-                 .arg(QString::fromLatin1(m_reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray())));
+                 .arg(QString::fromLatin1(
+                     m_reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray())));
         return false;
     }
     if (m_reply->rawHeader(m_request.requiredHeader).isEmpty()) {
@@ -166,7 +171,8 @@ bool HttpTransfer::acceptHeaders()
         m_outcome.declared = m_outcome.contentLength.trimmed().toLongLong(&isNumber);
         if (!isNumber || m_outcome.declared < 0) {
             m_outcome.declared = -1;
-            fail(FetchEnd::BadLength, QStringLiteral("Content-Length is not a usable number: ") + m_outcome.contentLength);
+            fail(FetchEnd::BadLength,
+                 QStringLiteral("Content-Length is not a usable number: ") + m_outcome.contentLength);
             return false;
         }
         // Refused before any of the body is read.
@@ -271,9 +277,10 @@ void HttpTransfer::onFinished()
                                  : FetchEnd::NoAnswer;
         m_failed = true;
         m_outcome.end = end;
-        m_outcome.reason = end == FetchEnd::Incomplete
-                               ? QStringLiteral("Only %1 of %2 bytes arrived").arg(m_outcome.received).arg(m_outcome.declared)
-                               : reply->errorString();
+        m_outcome.reason =
+            end == FetchEnd::Incomplete
+                ? QStringLiteral("Only %1 of %2 bytes arrived").arg(m_outcome.received).arg(m_outcome.declared)
+                : reply->errorString();
     }
     if (!m_failed && !m_headersSeen) {
         m_failed = true;

@@ -54,7 +54,7 @@ enum class FetchEnd {
 struct FetchOutcome
 {
     FetchEnd end = FetchEnd::NoAnswer;
-    QString reason;       // why it ended other than Received; empty for a plain cancel
+    QString reason;               // why it ended other than Received; empty for a plain cancel
     bool headersAccepted = false; // the body began to be written
     int status = 0;
     QString contentType;

@@ -12,7 +12,10 @@
 
 namespace {
 
-QString numberText(qint64 number) { return QString::fromStdString(gw::NumberText(number)); }
+QString numberText(qint64 number)
+{
+    return QString::fromStdString(gw::NumberText(number));
+}
 
 /** An entry that names a file of its own: no folder part, no drive, no "..", nothing unprintable. */
 bool isPlainFileName(const QString& entry)
@@ -87,10 +90,10 @@ void downloadMachine(HttpTransfer& transfer, TransferReport& report, const Machi
     const QFileInfo existing(outcome.zipPath);
     if (existing.isFile() && existing.size() > 0) {
         report.logStatus(QStringLiteral("File exists ") + entry, true);
-        const bool overwrite = report.askYesNo(QStringLiteral("File ") + entry +
-                                                   QStringLiteral(" exists.  File Length is ") +
-                                                   numberText(existing.size()) + QStringLiteral("  Overwrite?"),
-                                               QStringLiteral("File exists"));
+        const bool overwrite =
+            report.askYesNo(QStringLiteral("File ") + entry + QStringLiteral(" exists.  File Length is ") +
+                                numberText(existing.size()) + QStringLiteral("  Overwrite?"),
+                            QStringLiteral("File exists"));
         if (!overwrite) {
             report.logStatus(QStringLiteral("Aborting download of ") + entry, true);
             outcome.end = DownloadEnd::Declined;

@@ -44,8 +44,8 @@ enum class DownloadEnd {
 struct DownloadOutcome
 {
     DownloadEnd end = DownloadEnd::NoAnswer;
-    QString reason;  // why it did not install; empty when it did
-    QString zipPath; // the zip in the program folder
+    QString reason;          // why it did not install; empty when it did
+    QString zipPath;         // the zip in the program folder
     bool zipWritten = false; // this download put it there (otherwise any file of that name is the earlier one)
     bool installed() const { return end == DownloadEnd::Installed; }
 };

@@ -36,9 +36,6 @@ const std::vector<CatalogueMachine> kEffects = {
     {"Glass_Chorus.zip", "2005-06-07", "Glass", "Glass Chorus", "Chorus", "Effect", "1.0", "Stable"},
 };
 
-// How the server answers a download, or why none is asked for.
-enum How { Plain, Effect, Damaged, Earlier, EarlierYes, Gzip, GzipDamaged };
-
 } // namespace
 
 /** Runs the real executable, as a user or a script would, with a scripted server on 127.0.0.1 for the transfers. */
@@ -244,6 +241,18 @@ private slots:
                               "Acme Kick.dll     generator  Acme_Kick.zip     installed\n"
                               "Glass Chorus.dll  effect     Glass_Chorus.zip  installed\n"
                               "Nowhere.dll       effect     -                 no match\n");
+        // A download asks before it replaces an earlier one, and only --yes says yes; the status tells the outcome.
+        const QStringList chorus{"download", "--effect", "Glass_Chorus.zip", "--host-folder", host({}), "--archive-url",
+                                 m_server->baseUrl()};
+        const Result kept = run(chorus);
+        QCOMPARE(kept.status, 1);
+        QVERIFY(kept.err.contains("  Overwrite? No (give --yes to overwrite)\nAborting download of Glass_Chorus.zip\n"));
+        const Result replaced = run(chorus + QStringList{"--yes"});
+        QCOMPARE(replaced.status, 0);
+        QVERIFY2(replaced.err.contains("  Overwrite? Yes (--yes)\nOverwriting Glass_Chorus.zip\n"), qPrintable(replaced.err));
+        QVERIFY(replaced.out.endsWith("\nEffects folder is unzip destination\nUnzipping " + prog("Glass_Chorus.zip") +
+                                      " to " + host("gear/effects") + "\nComplete unzipped " + prog("Glass_Chorus.zip") +
+                                      " to " + host("gear/effects") + "\n"));
 
         // The song with its machines, into a fresh host: only the machine this host lacks is still missing.
         const QString bundle = m_dir->filePath("shared.zip"), fresh = m_dir->filePath("fresh");
@@ -264,66 +273,6 @@ private slots:
         QVERIFY2(failed.out.contains("\nConnected?  Did not download allgenerators.php\n"), qPrintable(failed.out));
         QCOMPARE(contents(prog("allgenerators.txt")), page(kGenerators));
         QCOMPARE(contents(prog("alleffects.txt")), page(kEffects));
-    }
-
-    void download_data()
-    {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<QByteArray>("path"); // asked for, unless the run stops before
-        QTest::addColumn<int>("how");
-        QTest::addColumn<QString>("said"); // on either stream
-        const auto row = [](const char* name, How how, const QString& said, const char* path = "/machines/Kick.zip",
-                            const QString& entry = "Kick.zip") {
-            QTest::newRow(name) << entry << QByteArray(path) << int(how) << said;
-        };
-        // Sizes read as in the window, on standard error: a progress status for every chunk but the last.
-        row("generator", Plain,
-            "Content-Length is  2500\nDownloading Kick.zip   1024 of  2500 bytes downloaded\nDownloading Kick.zip   "
-            "2048 of  2500 bytes downloaded\nCompleted download of Kick.zip   2500 bytes\n");
-        // Escaped in the address; the saved file keeps the entry's name as written.
-        row("effect, blank, # and ?", Effect, "\nEffects folder is unzip destination\n",
-            "/machines/A%20Kick%231%3F.zip", "A Kick#1?.zip");
-        row("escaped", Plain, "\nA%20Kick.zip\n", "/machines/A%20Kick.zip", "A%20Kick.zip");
-        row("earlier kept", Earlier, "  Overwrite? No (give --yes to overwrite)\nAborting download of Kick.zip\n");
-        row("earlier replaced", EarlierYes, "  Overwrite? Yes (--yes)\nOverwriting Kick.zip\n");
-        // It arrived whole, so it stays for the user to look at.
-        row("damaged zip", Damaged, "download of Kick.zip   2500 bytes\n");
-        // Compressed although identity was asked for: judged whole by the bytes that came, then decoded.
-        row("gzip", Gzip, "\nGenerators folder is unzip destination\n");
-        row("gzip damaged", GzipDamaged, "\nDid not complete download of Kick.zip\n");
-    }
-    void download()
-    {
-        QFETCH(QString, entry);
-        QFETCH(QByteArray, path);
-        QFETCH(int, how);
-        QFETCH(QString, said);
-        // 2500 bytes, so a download shows progress for 1024 and 2048 before its last chunk.
-        const auto zipOf = [](const QByteArray& dll) {
-            return gw::test::ZipWriter().add("sub/Acme Kick.dll", dll, gw::test::ZipWriter::Method::Store).bytes();
-        };
-        const QByteArray dll(2500 - (zipOf("k").size() - 1), 'k'), zip = zipOf(dll);
-        QCOMPARE(zip.size(), 2500);
-        Reply served = how == Gzip || how == GzipDamaged ? TestHttpServer::gzipped(zip) : Reply{.body = zip};
-        if (how == Damaged) {
-            served.body[zip.indexOf(dll) + 100] = 'K';
-        } else if (how == GzipDamaged) {
-            served.body = served.body.left(40) + QByteArray(60, 'x');
-        }
-        m_server->setReply(path, served);
-        QVERIFY((how != Earlier && how != EarlierYes) || writeBytes(prog(entry), "earlier download"));
-        QStringList arguments{"download", entry, how == Effect ? "--effect" : "--generator", "--host-folder", host({}),
-                              "--archive-url", m_server->baseUrl()};
-        const Result r = run(how == EarlierYes ? arguments << "--yes" : arguments);
-        const bool ok = how == Plain || how == Effect || how == EarlierYes || how == Gzip;
-        QCOMPARE(r.status, ok ? 0 : 1);
-        QVERIFY2((r.out + r.err).contains(said), qPrintable(r.out + r.err));
-        QCOMPARE(m_server->requestedPaths(), how == Earlier ? QList<QByteArray>() : QList<QByteArray>{path});
-        // Installed flat into its own gear folder, or nowhere; the zip stays unless its body could not be decoded.
-        const QString gear = host(how == Effect ? "gear/effects/" : "gear/generators/");
-        QCOMPARE(entries(gear), ok ? QStringList{"Acme Kick.dll"} : QStringList());
-        QCOMPARE(contents(gear + "Acme Kick.dll"), ok ? dll : QByteArray("<missing>"));
-        QCOMPARE(entries(prog({})), how == GzipDamaged ? QStringList() : QStringList{entry});
     }
 
 private:
