@@ -20,12 +20,12 @@
 #include "unzip/ZipExtractor.h"
 
 #include <QCoreApplication>
-#include <algorithm>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QTimer>
+#include <algorithm>
 
 const QString AppModel::kAppTitle = QStringLiteral("Gearwarden 1.0");
 
@@ -911,8 +911,8 @@ void AppModel::startDownload(Kind kind, const QString& entry, const std::functio
     job.idleMs = m_setup.transferLimits.idleMs;
     job.totalMs = m_setup.transferLimits.zipTotalMs;
     downloadMachine(
-        *m_transfer, *m_report, job, [this, kind](const QString& zipPath) { return installDownloadedZip(zipPath, kind); },
-        done);
+        *m_transfer, *m_report, job,
+        [this, kind](const QString& zipPath) { return installDownloadedZip(zipPath, kind); }, done);
 }
 
 InstallResult AppModel::installDownloadedZip(const QString& zipPath, Kind kind)

@@ -242,17 +242,19 @@ private slots:
                               "Glass Chorus.dll  effect     Glass_Chorus.zip  installed\n"
                               "Nowhere.dll       effect     -                 no match\n");
         // A download asks before it replaces an earlier one, and only --yes says yes; the status tells the outcome.
-        const QStringList chorus{"download", "--effect", "Glass_Chorus.zip", "--host-folder", host({}), "--archive-url",
-                                 m_server->baseUrl()};
+        const QStringList chorus{"download", "--effect",      "Glass_Chorus.zip", "--host-folder",
+                                 host({}),   "--archive-url", m_server->baseUrl()};
         const Result kept = run(chorus);
         QCOMPARE(kept.status, 1);
-        QVERIFY(kept.err.contains("  Overwrite? No (give --yes to overwrite)\nAborting download of Glass_Chorus.zip\n"));
+        QVERIFY(
+            kept.err.contains("  Overwrite? No (give --yes to overwrite)\nAborting download of Glass_Chorus.zip\n"));
         const Result replaced = run(chorus + QStringList{"--yes"});
         QCOMPARE(replaced.status, 0);
-        QVERIFY2(replaced.err.contains("  Overwrite? Yes (--yes)\nOverwriting Glass_Chorus.zip\n"), qPrintable(replaced.err));
+        QVERIFY2(replaced.err.contains("  Overwrite? Yes (--yes)\nOverwriting Glass_Chorus.zip\n"),
+                 qPrintable(replaced.err));
         QVERIFY(replaced.out.endsWith("\nEffects folder is unzip destination\nUnzipping " + prog("Glass_Chorus.zip") +
-                                      " to " + host("gear/effects") + "\nComplete unzipped " + prog("Glass_Chorus.zip") +
-                                      " to " + host("gear/effects") + "\n"));
+                                      " to " + host("gear/effects") + "\nComplete unzipped " +
+                                      prog("Glass_Chorus.zip") + " to " + host("gear/effects") + "\n"));
 
         // The song with its machines, into a fresh host: only the machine this host lacks is still missing.
         const QString bundle = m_dir->filePath("shared.zip"), fresh = m_dir->filePath("fresh");

@@ -247,9 +247,10 @@ private slots:
         QTest::addColumn<QByteArray>("path"); // asked for, unless the download stops before
         QTest::addColumn<QStringList>("log"); // $u the address, $z the zip, $g the gear folder
         const QStringList asked{"Downloading $u", "$e"};
-        const QStringList installed = asked + QStringList{"Content-Length is  2500", "Completed download of $e   2500 bytes",
-                                                          "Generators folder is unzip destination", "Unzipping $z to $g",
-                                                          "Complete unzipped $z to $g"};
+        const QStringList installed =
+            asked + QStringList{"Content-Length is  2500", "Completed download of $e   2500 bytes",
+                                "Generators folder is unzip destination", "Unzipping $z to $g",
+                                "Complete unzipped $z to $g"};
         const QStringList exists{"File exists Kick.zip"};
         const auto row = [](const char* name, How how, const QStringList& log, const char* entry = "Kick.zip",
                             const char* path = "/machines/Kick.zip") {
@@ -265,10 +266,11 @@ private slots:
         row("escapes kept", Whole, installed, "A%20Kick.zip", "/machines/A%20Kick.zip");
         // It arrived whole, so it stays for the user to look at; what the unzip said follows.
         row("damaged zip", Damaged, installed.mid(0, 6));
-        row("compressed body damaged",
-            Gzip, asked + QStringList{"Content-Length is  100", "Did not complete download of $e",
-                                      "the compressed body is damaged"});
-        row("busy, then cancelled", Stalled, asked + QStringList{"Cancelling download", "Connected?  Did not download $e"});
+        row("compressed body damaged", Gzip,
+            asked + QStringList{"Content-Length is  100", "Did not complete download of $e",
+                                "the compressed body is damaged"});
+        row("busy, then cancelled", Stalled,
+            asked + QStringList{"Cancelling download", "Connected?  Did not download $e"});
         for (const char* entry : {"../evil.zip", "..\\evil.zip", "sub/x.zip"}) {
             row(entry, Refused, {}, entry);
         }
@@ -296,7 +298,9 @@ private slots:
         served.behaviour = how == Stalled ? TestHttpServer::Behaviour::Stall : TestHttpServer::Behaviour::Normal;
         server.setReply(path, served);
         TestApp app;
-        const QByteArray existing = how == OldThere || how == Kept ? "old bytes" : how == EmptyThere ? "" : QByteArray();
+        const QByteArray existing = how == OldThere || how == Kept ? "old bytes"
+                                    : how == EmptyThere            ? ""
+                                                                   : QByteArray();
         QVERIFY(existing.isNull() || app.write("prog/" + entry, existing));
         AppModel& model = app.start(server.baseUrl());
         app.dialogs.answers << (how == Kept ? Answer::No : Answer::Yes); // to overwrite, when asked
@@ -334,7 +338,8 @@ private slots:
                             app.path("prog/");
         }
         QCOMPARE(app.dialogs.messages, messages);
-        QCOMPARE(server.requestedPaths(), how == Refused || how == Kept ? QList<QByteArray>() : QList<QByteArray>{path});
+        QCOMPARE(server.requestedPaths(),
+                 how == Refused || how == Kept ? QList<QByteArray>() : QList<QByteArray>{path});
         // The status line ends on the last line logged; a reason follows the failure it explains in the log only.
         QVERIFY(installs || how == Damaged ||
                 model.status() == (how == Refused ? messages.last() : log.at(how == Gzip ? 3 : log.size() - 1)));
@@ -355,22 +360,27 @@ private slots:
         QTest::addColumn<QString>("pageSaid"); // the reason, as a catalogue page; empty: as for the zip
         QTest::addColumn<QString>("zipSaid");
         const QByteArray page = listOf({"Acme_Kick.zip"});
-        const QByteArray zip = gw::test::ZipWriter().add("K.dll", QByteArray(3000, 'k'), ZipWriter::Method::Store).bytes();
-        const auto moved = [](const QByteArray& to) { return Reply{.status = "302 Found", .headers = {"Location: " + to}}; };
+        const QByteArray zip =
+            gw::test::ZipWriter().add("K.dll", QByteArray(3000, 'k'), ZipWriter::Method::Store).bytes();
+        const auto moved = [](const QByteArray& to) {
+            return Reply{.status = "302 Found", .headers = {"Location: " + to}};
+        };
         const auto cut = [](const QByteArray& body, TestHttpServer::Behaviour how, qint64 at, qint64 length = -1) {
             return Reply{.contentLength = length, .body = body, .behaviour = how, .dropAfter = at};
         };
         const QString noRow = "allgenerators.php holds no machine of the catalogue; not kept", none;
         const QString noZip = "Kick.zip is no zip archive (it starts with \"%1\"); not kept";
-        QTest::newRow("cut at half, full length") << cut(zip, TestHttpServer::Behaviour::DropAfter, zip.size() / 2)
-                                                  << none << QString("Only %1 of %2 bytes arrived").arg(zip.size() / 2).arg(zip.size());
+        QTest::newRow("cut at half, full length")
+            << cut(zip, TestHttpServer::Behaviour::DropAfter, zip.size() / 2) << none
+            << QString("Only %1 of %2 bytes arrived").arg(zip.size() / 2).arg(zip.size());
         QTest::newRow("no Content-Length") << cut(zip, {}, 0, -2) << noRow << "127.0.0.1 sent no Content-Length";
         QTest::newRow("404") << Reply{.status = "404 Not Found"} << none << "127.0.0.1 answered 404 Not Found";
         QByteArray garbage(3000, '\0');
         QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(garbage.data()), garbage.size() / 4);
-        QTest::newRow("garbage") << Reply{.body = garbage} << noRow << noZip.arg(QString::fromLatin1(
-                                                                           garbage.left(4).toPercentEncoding(" <>!/")));
-        QTest::newRow("HTML page, status 200") << Reply{.body = "<html>Database error</html>"} << noRow << noZip.arg("<htm");
+        QTest::newRow("garbage") << Reply{.body = garbage} << noRow
+                                 << noZip.arg(QString::fromLatin1(garbage.left(4).toPercentEncoding(" <>!/")));
+        QTest::newRow("HTML page, status 200")
+            << Reply{.body = "<html>Database error</html>"} << noRow << noZip.arg("<htm");
         QTest::newRow("gzip bomb") << TestHttpServer::gzipped(page + QByteArray(2 << 20, ' ')) << none
                                    << "The body from 127.0.0.1 is larger than the 1 MiB allowed; stopped";
         QTest::newRow("huge declared length")
@@ -405,8 +415,8 @@ private slots:
         const QByteArray generators = listOf({"A.zip", "B.zip"}), effects = listOf({"C.zip"});
         QVERIFY(app.write("prog/allgenerators.txt", generators) && app.write("prog/alleffects.txt", effects));
         QVERIFY(app.write("prog/allgenerators.php", listOf({"Stale.zip"})));
-        app.limits = {.idleMs = 300, .maxZipBytes = 1 << 20, .zipTotalMs = 1000, .maxPageBytes = 1 << 20,
-                      .pageTotalMs = 1000};
+        app.limits = {
+            .idleMs = 300, .maxZipBytes = 1 << 20, .zipTotalMs = 1000, .maxPageBytes = 1 << 20, .pageTotalMs = 1000};
         AppModel& model = app.start(server.baseUrl());
         const QStringList files = app.list("prog");
 
@@ -426,7 +436,8 @@ private slots:
         QVERIFY(!downloaded.zipWritten);
         QCOMPARE(app.list("prog"), files);
         const QStringList log = model.logLines();
-        QVERIFY(log.contains("Connected?  Did not download Kick.zip") != log.contains("Did not complete download of Kick.zip"));
+        QVERIFY(log.contains("Connected?  Did not download Kick.zip") !=
+                log.contains("Did not complete download of Kick.zip"));
         QVERIFY(log.contains(zipSaid) && !log.join(u'\n').contains("Operation canceled"));
         QCOMPARE(server.expired(), 0);
     }
@@ -446,8 +457,9 @@ private slots:
         // Given: used at once and kept for the next run. The pages are kept converted.
         TestHttpServer server;
         QVERIFY(server.listen());
-        const QByteArray generators = catalogueOf({{"Acme_Kick.zip", "2001-01-01", "", "Acme Kick", "", "", "", ""},
-                                                   {"Broken_Bass.zip", "2001-01-01", "", "Broken Bass", "", "", "", ""}});
+        const QByteArray generators =
+            catalogueOf({{"Acme_Kick.zip", "2001-01-01", "", "Acme Kick", "", "", "", ""},
+                         {"Broken_Bass.zip", "2001-01-01", "", "Broken Bass", "", "", "", ""}});
         const QByteArray effects = catalogueOf({{"Glass_Chorus.zip", "2003-01-01", "", "GC by Glass", "", "", "", ""}});
         server.setReply("/allgenerators.php", {.body = QByteArray(generators).replace("\r\n", "\n")});
         server.setReply("/alleffects.php", {.body = QByteArray(effects).replace("\r\n", "\n")});
@@ -474,19 +486,22 @@ private slots:
         }
         server.setReply("/machines/Broken_Bass.zip", {.body = "<html><body>Gone fishing</body></html>"});
         server.setReply("/moved/Glass_Chorus.zip", server.replyFor(zips.last()));
-        server.setReply(zips.last(), {.status = "301 Moved Permanently", .headers = {"Location: /moved/Glass_Chorus.zip"}});
+        server.setReply(zips.last(),
+                        {.status = "301 Moved Permanently", .headers = {"Location: /moved/Glass_Chorus.zip"}});
         zips << "/moved/Glass_Chorus.zip";
         model.scanSongs({app.path("song.bmx")});
         QStringList table;
         for (const FetchResult& done : finish(model, [&] { return model.fetchAllMissing(); }).fetched) {
             table << QStringList{done.match.dll, done.match.entry, done.match.how, QString::number(int(done.result)),
-                                 done.reason}.join(u'|');
+                                 done.reason}
+                         .join(u'|');
         }
-        QCOMPARE(table, (QStringList{"Acme Kick.dll|Acme_Kick.zip|name|0|", "ACME KICK.dll|Acme_Kick.zip|name|0|",
-                                     "Broken Bass.dll|Broken_Bass.zip|name|3|Broken_Bass.zip is no zip archive (it starts "
-                                     "with \"<htm\"); not kept",
-                                     "Nothing Here.dll|||2|", "Stereo Wide.dll||move|1|",
-                                     "Glass Chorus.dll|Glass_Chorus.zip|file name|0|"}));
+        QCOMPARE(table,
+                 (QStringList{"Acme Kick.dll|Acme_Kick.zip|name|0|", "ACME KICK.dll|Acme_Kick.zip|name|0|",
+                              "Broken Bass.dll|Broken_Bass.zip|name|3|Broken_Bass.zip is no zip archive (it starts "
+                              "with \"<htm\"); not kept",
+                              "Nothing Here.dll|||2|", "Stereo Wide.dll||move|1|",
+                              "Glass Chorus.dll|Glass_Chorus.zip|file name|0|"}));
         QCOMPARE(server.requestedPaths().mid(2), zips);
         for (const TestHttpServer::Request& request : server.requests()) {
             // No compression asked for, so Content-Length counts the bytes that arrive.

@@ -75,8 +75,7 @@ void TestHttpServer::answer(QTcpSocket* socket, const Reply& reply)
     for (const QByteArray& header : reply.headers) {
         out += header + "\r\n";
     }
-    const bool cut = reply.behaviour == Behaviour::DropAfter || reply.behaviour == Behaviour::PauseAfter ||
-                     reply.behaviour == Behaviour::Trickle;
+    const bool cut = reply.behaviour == Behaviour::DropAfter || reply.behaviour == Behaviour::Trickle;
     socket->write(out + "Connection: close\r\n\r\n" + (cut ? reply.body.left(reply.dropAfter) : reply.body));
     if (reply.behaviour == Behaviour::Trickle) {
         auto* timer = new QTimer(socket);
@@ -86,11 +85,6 @@ void TestHttpServer::answer(QTcpSocket* socket, const Reply& reply)
             }
         });
         timer->start(kPauseMs);
-    } else if (reply.behaviour == Behaviour::PauseAfter) {
-        QTimer::singleShot(kPauseMs, socket, [socket, rest = reply.body.mid(reply.dropAfter)] {
-            socket->write(rest);
-            socket->disconnectFromHost();
-        });
     } else {
         socket->disconnectFromHost(); // once everything written has gone out
     }

@@ -22,10 +22,9 @@ public:
 
     enum class Behaviour {
         Normal,
-        Stall,      // reads the request and never answers; the connection is aborted at the lifetime limit
-        DropAfter,  // sends the head and dropAfter body bytes, then closes the connection
-        PauseAfter, // sends the head and dropAfter body bytes, the rest kPauseMs later, so the body arrives in two pieces
-        Trickle,    // sends the head, then one body byte every kPauseMs
+        Stall,     // reads the request and never answers; the connection is aborted at the lifetime limit
+        DropAfter, // sends the head and dropAfter body bytes, then closes the connection
+        Trickle,   // sends the head and dropAfter body bytes, then one more every kPauseMs
     };
 
     struct Reply
