@@ -188,7 +188,7 @@ void fetchPage(const std::shared_ptr<CatalogueRun>& run, int page)
         }
     };
     if (!run->transfer.start(std::move(request))) {
-        run->outcome.reason = QStringLiteral("There is already a download in progress");
+        run->outcome.reason = QStringLiteral("another transfer is running");
         QTimer::singleShot(0, &run->transfer, [run] { run->done(run->outcome); });
     }
 }

@@ -851,11 +851,8 @@ void AppModel::viewCatalogue(Kind kind)
 
 void AppModel::downloadSelected()
 {
-    if (m_transferInProgress) {
-        showMessage(QStringLiteral("There is already a download in progress"));
-        return;
-    }
-    if (!m_selection.isValid()) {
+    // While a transfer runs, download() refuses with the one guard's message.
+    if (!m_transferInProgress && !m_selection.isValid()) {
         const QString text =
             QStringLiteral("No file selected from 'Download Generators' or 'Download Effects' machine lists");
         showMessage(text);

@@ -176,7 +176,7 @@ void downloadMachine(HttpTransfer& transfer, TransferReport& report, const Machi
     };
     if (!transfer.start(std::move(request))) {
         outcome.end = DownloadEnd::Failed;
-        outcome.reason = QStringLiteral("There is already a download in progress");
+        outcome.reason = QStringLiteral("another transfer is running");
         finishLater(transfer, done, outcome);
     }
 }
