@@ -17,7 +17,10 @@ namespace gw::cli {
 
 namespace {
 
-QString decoded(const std::string& bytes) { return QString::fromStdString(platform::ansiToUtf8(bytes)); }
+QString decoded(const std::string& bytes)
+{
+    return QString::fromStdString(platform::ansiToUtf8(bytes));
+}
 
 void printBlock(std::ostream& out, const char* heading, const QStringList& names)
 {
@@ -53,7 +56,8 @@ void printJson(const AppModel& model, std::ostream& out)
             machines.append(QJsonObject{
                 {QStringLiteral("name"), decoded(machine.name)},
                 {QStringLiteral("dll"), decoded(machine.dll)},
-                {QStringLiteral("kind"), machine.isGenerator() ? QStringLiteral("generator") : QStringLiteral("effect")},
+                {QStringLiteral("kind"),
+                 machine.isGenerator() ? QStringLiteral("generator") : QStringLiteral("effect")},
             });
         }
         QJsonObject song{
@@ -120,6 +124,22 @@ int exitStatus(const AppModel& model)
                : ExitMissing;
 }
 
+/** The result column of fetch-missing. */
+QString resultText(const FetchResult& done)
+{
+    switch (done.result) {
+    case FetchResult::Kind::Installed:
+        return QStringLiteral("installed");
+    case FetchResult::Kind::Moved:
+        return QStringLiteral("moved");
+    case FetchResult::Kind::NoMatch:
+        return QStringLiteral("no match");
+    case FetchResult::Kind::Failed:
+        break;
+    }
+    return QStringLiteral("failed: ") + done.reason;
+}
+
 } // namespace
 
 int runScan(const ScanOptions& options, std::ostream& out, std::ostream& err)
@@ -158,15 +178,16 @@ int runFetchMissing(const ScanOptions& options, std::ostream& out, std::ostream&
     model->scanSongs(songs);
     // The table is the output; what the transfers say is progress, on the error stream.
     followTransfer(*model, dialogs, err, err);
-    const QList<FetchResult> results = model->fetchAllMissing();
+    const QList<FetchResult> results =
+        model->fetchAllMissing() ? waitForTransfer(*model).fetched : QList<FetchResult>();
 
-    QList<QStringList> table{{QStringLiteral("Machine"), QStringLiteral("Kind"), QStringLiteral("Entry"),
-                              QStringLiteral("Result")}};
+    QList<QStringList> table{
+        {QStringLiteral("Machine"), QStringLiteral("Kind"), QStringLiteral("Entry"), QStringLiteral("Result")}};
     for (const FetchResult& done : results) {
         table << QStringList{done.match.dll,
                              done.match.kind == MachineKind::Generator ? QStringLiteral("generator")
                                                                        : QStringLiteral("effect"),
-                             done.match.entry.isEmpty() ? QStringLiteral("-") : done.match.entry, done.result};
+                             done.match.entry.isEmpty() ? QStringLiteral("-") : done.match.entry, resultText(done)};
     }
     std::vector<qsizetype> widths(4, 0);
     for (const QStringList& row : table) {

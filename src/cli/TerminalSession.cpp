@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <QCoreApplication>
+
 #include <ostream>
 
 namespace gw::cli {
@@ -57,6 +59,19 @@ std::unique_ptr<AppModel> makeModel(const QString& command, const QString& progr
         }
     }
     return std::make_unique<AppModel>(setup);
+}
+
+TransferOutcome waitForTransfer(AppModel& model)
+{
+    TransferOutcome outcome;
+    const QMetaObject::Connection ended =
+        QObject::connect(&model, &AppModel::transferFinished, &model, [&outcome](const TransferOutcome& finished) {
+            outcome = finished;
+            QCoreApplication::quit();
+        });
+    QCoreApplication::exec();
+    QObject::disconnect(ended);
+    return outcome;
 }
 
 void followTransfer(AppModel& model, TerminalDialogs& dialogs, std::ostream& out, std::ostream& err)

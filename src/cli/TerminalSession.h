@@ -47,6 +47,12 @@ std::unique_ptr<AppModel> makeModel(const QString& command, const QString& progr
                                     const QString& hostFolder, TerminalDialogs& dialogs, std::ostream& err,
                                     bool keepSongLogs = false);
 
+/**
+ * Runs the application's event loop until the transfer the model started ends, and returns its outcome. The loop is
+ * the command's only one: the transfer continues from its signals, as in the window.
+ */
+TransferOutcome waitForTransfer(AppModel& model);
+
 /** Prints the model's log to out and its status texts to err, as a terminal follows a transfer. */
 void followTransfer(AppModel& model, TerminalDialogs& dialogs, std::ostream& out, std::ostream& err);
 

@@ -16,7 +16,10 @@ namespace gw::cli {
 
 namespace {
 
-QString text(std::string_view bytes) { return QString::fromStdString(platform::ansiToUtf8(bytes)); }
+QString text(std::string_view bytes)
+{
+    return QString::fromStdString(platform::ansiToUtf8(bytes));
+}
 
 // A transfer that did not end as asked; usage errors have their own status.
 constexpr int kExitFailed = 1;
@@ -38,9 +41,9 @@ int runCatalogue(const CatalogueOptions& options, std::ostream& out, std::ostrea
     const QByteArray content = file.readAll();
     const std::string_view all(content.constData(), static_cast<std::size_t>(content.size()));
     const auto wanted = [&](const QStringList& fields) {
-        return options.filter.isEmpty() ||
-               std::any_of(fields.begin(), fields.end(),
-                           [&](const QString& field) { return field.contains(options.filter, Qt::CaseInsensitive); });
+        return options.filter.isEmpty() || std::any_of(fields.begin(), fields.end(), [&](const QString& field) {
+                   return field.contains(options.filter, Qt::CaseInsensitive);
+               });
     };
 
     QJsonArray array;
@@ -86,8 +89,7 @@ int runCatalogue(const CatalogueOptions& options, std::ostream& out, std::ostrea
     return ExitOk;
 }
 
-int runUpdateCatalogue(const QString& programFolder, const QString& archiveUrl, std::ostream& out,
-                       std::ostream& err)
+int runUpdateCatalogue(const QString& programFolder, const QString& archiveUrl, std::ostream& out, std::ostream& err)
 {
     TerminalDialogs dialogs(err, false);
     AppModel::Setup setup;
@@ -98,7 +100,10 @@ int runUpdateCatalogue(const QString& programFolder, const QString& archiveUrl, 
     setup.createGearFolders = false;
     AppModel model(setup);
     followTransfer(model, dialogs, out, err);
-    return model.fetchCatalogues() ? ExitOk : kExitFailed;
+    if (!model.fetchCatalogues()) {
+        return kExitFailed;
+    }
+    return waitForTransfer(model).ok() ? ExitOk : kExitFailed;
 }
 
 int runDownload(const DownloadOptions& options, std::ostream& out, std::ostream& err)
@@ -110,8 +115,10 @@ int runDownload(const DownloadOptions& options, std::ostream& out, std::ostream&
         return ExitError;
     }
     followTransfer(*model, dialogs, out, err);
-    const bool installed = model->download(options.generators ? MachineKind::Generator : MachineKind::Effect, options.entry);
-    return installed ? ExitOk : kExitFailed;
+    if (!model->download(options.generators ? MachineKind::Generator : MachineKind::Effect, options.entry)) {
+        return kExitFailed;
+    }
+    return waitForTransfer(*model).ok() ? ExitOk : kExitFailed;
 }
 
 } // namespace gw::cli

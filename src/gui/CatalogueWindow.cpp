@@ -160,7 +160,7 @@ void CatalogueWindow::buildControls()
     };
     addButton("viewGeneratorsButton", "View All Generators", [this] { m_model.viewCatalogue(Kind::Generator); });
     addButton("viewEffectsButton", "View All Effects", [this] { m_model.viewCatalogue(Kind::Effect); });
-    // The download waits with the event loop running: this window may be closed, and so deleted, meanwhile.
+    // A transfer outlives a click: this window may be closed, and so deleted, before it ends.
     addButton("downloadButton", "Download", [model = &m_model] { model->downloadSelected(); });
     addButton("fetchAllButton", "Fetch all missing", [model = &m_model] { model->fetchAllMissing(); });
     addButton("cancelDownloadButton", "Cancel Download", [this] { m_model.cancelTransfer(); });

@@ -30,6 +30,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QTimer>
 
 const QString AppModel::kAppTitle = QStringLiteral("Gearwarden ") + QLatin1String(gw::kVersion);
 
@@ -152,6 +153,7 @@ AppModel::AppModel(const Setup& setup, QObject* parent)
     , m_setup(setup)
     , m_archiveBaseUrl(setup.archiveBaseUrl)
     , m_transfer(new HttpTransfer(this))
+    , m_report(std::make_unique<Report>(*this))
 {
     Q_ASSERT(m_setup.dialogs && (m_setup.hostSettings || !m_setup.fixedHostFolder.isEmpty()));
     m_programFolder =
@@ -757,8 +759,6 @@ QList<MissingMatch> AppModel::matchMissing() const
     return matches;
 }
 
-
-
 QString MissingMatch::howText() const
 {
     return move ? QStringLiteral("move") : QLatin1String(gw::matchWayText(way));
@@ -766,18 +766,21 @@ QString MissingMatch::howText() const
 
 bool AppModel::fetchCatalogues()
 {
-    if (m_transferInProgress) {
-        showMessage(QStringLiteral("There is already a download in progress"));
+    if (!beginTransfer()) {
         return false;
     }
     if (!haveArchiveUrl()) {
+        m_transferInProgress = false;
         return false;
     }
-    m_transferInProgress = true;
-    Report report(*this);
-    const bool fetched = fetchCatalogue(*m_transfer, report, m_programFolder, m_archiveBaseUrl);
-    m_transferInProgress = false;
-    return fetched;
+    CatalogueFetchJob job{m_programFolder, m_archiveBaseUrl, m_setup.transferLimits};
+    fetchCatalogue(*m_transfer, *m_report, job, [this](const CatalogueOutcome& fetched) {
+        TransferOutcome outcome;
+        outcome.job = TransferOutcome::Job::Catalogue;
+        outcome.catalogue = fetched;
+        endTransfer(outcome);
+    });
+    return true;
 }
 
 // --- selection and the catalogue table -------------------------------------------------------------------------
@@ -866,11 +869,8 @@ void AppModel::viewCatalogue(Kind kind)
 
 void AppModel::downloadSelected()
 {
-    if (m_transferInProgress) {
-        showMessage(QStringLiteral("There is already a download in progress"));
-        return;
-    }
-    if (!m_selection.isValid()) {
+    // While a transfer runs, download() refuses with the one guard's message.
+    if (!m_transferInProgress && !m_selection.isValid()) {
         const QString text =
             QStringLiteral("No file selected from 'Download Generators' or 'Download Effects' machine lists");
         showMessage(text);
@@ -880,38 +880,72 @@ void AppModel::downloadSelected()
     download(m_selection.kind, m_selection.entry);
 }
 
-bool AppModel::download(Kind kind, const QString& entry)
+bool AppModel::beginTransfer()
 {
     if (m_transferInProgress) {
         showMessage(QStringLiteral("There is already a download in progress"));
         return false;
     }
-    if (!haveArchiveUrl()) {
+    m_transferInProgress = true;
+    m_cancelled = false;
+    return true;
+}
+
+void AppModel::endTransfer(const TransferOutcome& outcome)
+{
+    m_transferInProgress = false;
+    emit transferFinished(outcome);
+}
+
+bool AppModel::download(Kind kind, const QString& entry)
+{
+    if (!beginTransfer()) {
         return false;
     }
+    if (!haveArchiveUrl()) {
+        m_transferInProgress = false;
+        return false;
+    }
+    startDownload(kind, entry, [this](const DownloadOutcome& downloaded) {
+        TransferOutcome outcome;
+        outcome.job = TransferOutcome::Job::Download;
+        outcome.download = downloaded;
+        endTransfer(outcome);
+    });
+    return true;
+}
+
+void AppModel::startDownload(Kind kind, const QString& entry, const std::function<void(const DownloadOutcome&)>& done)
+{
     MachineDownloadJob job;
     job.entry = entry;
     job.generators = kind == Kind::Generator;
     job.programFolder = m_programFolder;
     job.machinesBaseUrl = m_archiveBaseUrl + QStringLiteral("machines/");
-    const QString destination = job.generators ? generatorsFolder() : effectsFolder();
-    Report report(*this);
-    m_transferInProgress = true;
-    bool installed = false;
-    const DownloadOutcome outcome = downloadMachine(
-        *m_transfer, report, job,
-        [&](const QString& zipPath) {
-            if (!QDir().mkpath(destination)) {
-                report.logStatus(QStringLiteral("Unable to create ") + destination);
-                return false;
-            }
-            const bool extracted = installZip(zipPath, destination, report);
-            refreshGearFolders();
-            return extracted;
-        },
-        &installed);
-    m_transferInProgress = false;
-    return outcome == DownloadOutcome::Completed && installed;
+    job.maxBytes = m_setup.transferLimits.maxZipBytes;
+    job.idleMs = m_setup.transferLimits.idleMs;
+    job.totalMs = m_setup.transferLimits.zipTotalMs;
+    downloadMachine(
+        *m_transfer, *m_report, job,
+        [this, kind](const QString& zipPath) { return installDownloadedZip(zipPath, kind); }, done);
+}
+
+InstallResult AppModel::installDownloadedZip(const QString& zipPath, Kind kind)
+{
+    const QString destination = kind == Kind::Generator ? generatorsFolder() : effectsFolder();
+    InstallResult result;
+    if (!QDir().mkpath(destination)) {
+        result.reason = QStringLiteral("Unable to create ") + destination;
+        m_report->logStatus(result.reason);
+        return result;
+    }
+    result.ok = installZip(zipPath, destination, *m_report);
+    if (!result.ok) {
+        result.reason = QStringLiteral("unzipping ") + zipPath + QStringLiteral(" into ") + destination +
+                        QStringLiteral(" failed (the log says why)");
+    }
+    refreshGearFolders();
+    return result;
 }
 
 bool AppModel::askArchiveUrl()
@@ -948,55 +982,80 @@ bool AppModel::haveArchiveUrl()
     return false;
 }
 
-QList<FetchResult> AppModel::fetchAllMissing()
+bool AppModel::fetchAllMissing()
 {
-    if (m_transferInProgress || m_fetchingAll) {
-        showMessage(QStringLiteral("There is already a download in progress"));
-        return {};
+    if (!beginTransfer()) {
+        return false;
     }
-    m_fetchingAll = true;
-    m_fetchCancelled = false;
-    QList<FetchResult> results;
-    QHash<QString, QString> fetched; // kind and entry → result, so an entry shared by two machines is fetched once
-    const QList<MissingMatch> matches = matchMissing();
+    m_fetchAll = FetchAllRun();
+    m_fetchAll.matches = matchMissing();
     // Asked for once, not once per machine; without it the moves still happen.
-    const bool anyDownload = std::any_of(matches.begin(), matches.end(),
+    const bool anyDownload = std::any_of(m_fetchAll.matches.begin(), m_fetchAll.matches.end(),
                                          [](const MissingMatch& match) { return !match.entry.isEmpty(); });
-    const bool canDownload = anyDownload && haveArchiveUrl();
-    for (const MissingMatch& match : matches) {
-        FetchResult& done = results.emplace_back();
-        done.match = match;
-        setStatus(QStringLiteral("Fetching missing machines: ") + numberText(results.size()) + QStringLiteral(" of ") +
-                      numberText(matches.size()) + QStringLiteral(", ") + match.dll,
-                  true);
-        if (m_fetchCancelled) {
-            done.result = QStringLiteral("failed: cancelled");
-        } else if (match.move) {
-            // It lies in the other kind's folder, under its name there.
-            const bool generator = match.kind == Kind::Generator;
-            const QString folder = generator ? effectsFolder() : generatorsFolder();
-            const QString onDisk = fromUtf8(gw::findEntryIgnoringCase(toUtf8(folder), toUtf8(match.dll)));
-            moveDll(onDisk, generator ? Kind::Effect : Kind::Generator, false);
-            const bool moved = !onDisk.isEmpty() && !QFileInfo::exists(folder + QDir::separator() + onDisk);
-            done.result = moved ? QStringLiteral("moved") : QStringLiteral("failed: ") + m_status;
-        } else if (match.entry.isEmpty()) {
-            done.result = QStringLiteral("no match");
-            logStatus(QStringLiteral("The catalogue has no match for ") + match.dll);
-        } else {
-            const QString key = QString::number(int(match.kind)) + match.entry;
-            if (!canDownload) {
-                fetched.insert(key, QStringLiteral("failed: no machine archive address is set"));
-            }
-            if (!fetched.contains(key)) {
-                fetched.insert(key, download(match.kind, match.entry) ? QStringLiteral("installed")
-                                                                      : QStringLiteral("failed: ") + m_status);
-            }
-            done.result = fetched.value(key);
-        }
+    m_fetchAll.canDownload = anyDownload && haveArchiveUrl();
+    QTimer::singleShot(0, this, &AppModel::fetchNextMissing);
+    return true;
+}
+
+void AppModel::fetchNextMissing()
+{
+    FetchAllRun& run = m_fetchAll;
+    if (run.results.size() == run.matches.size()) {
+        checkMissing();
+        TransferOutcome outcome;
+        outcome.job = TransferOutcome::Job::FetchAll;
+        outcome.fetched = run.results;
+        return endTransfer(outcome);
     }
-    m_fetchingAll = false;
-    checkMissing();
-    return results;
+    const MissingMatch match = run.matches.at(run.results.size());
+    setStatus(QStringLiteral("Fetching missing machines: ") + numberText(run.results.size() + 1) +
+                  QStringLiteral(" of ") + numberText(run.matches.size()) + QStringLiteral(", ") + match.dll,
+              true);
+    FetchResult done{match, FetchResult::Kind::Failed, {}};
+    const QString key = QString::number(int(match.kind)) + match.entry;
+    if (m_cancelled) {
+        done.reason = QStringLiteral("cancelled");
+    } else if (match.move) {
+        done.reason = moveMisplaced(match);
+        done.result = done.reason.isEmpty() ? FetchResult::Kind::Moved : FetchResult::Kind::Failed;
+    } else if (match.entry.isEmpty()) {
+        done.result = FetchResult::Kind::NoMatch;
+        logStatus(QStringLiteral("The catalogue has no match for ") + match.dll);
+    } else if (!run.canDownload) {
+        done.reason = QStringLiteral("no machine archive address is set");
+    } else if (run.byEntry.contains(key)) {
+        done.result = run.byEntry.value(key).result;
+        done.reason = run.byEntry.value(key).reason;
+    } else {
+        startDownload(match.kind, match.entry, [this, done, key](const DownloadOutcome& downloaded) mutable {
+            done.result = downloaded.installed() ? FetchResult::Kind::Installed : FetchResult::Kind::Failed;
+            done.reason = downloaded.reason;
+            m_fetchAll.byEntry.insert(key, done);
+            m_fetchAll.results << done;
+            QTimer::singleShot(0, this, &AppModel::fetchNextMissing);
+        });
+        return;
+    }
+    run.results << done;
+    // One machine a turn of the event loop, so the window stays live and Cancel is seen.
+    QTimer::singleShot(0, this, &AppModel::fetchNextMissing);
+}
+
+QString AppModel::moveMisplaced(const MissingMatch& match)
+{
+    // It lies in the other kind's folder, under its name there.
+    const bool generator = match.kind == Kind::Generator;
+    const QString folder = generator ? effectsFolder() : generatorsFolder();
+    const QString onDisk = fromUtf8(gw::findEntryIgnoringCase(toUtf8(folder), toUtf8(match.dll)));
+    if (onDisk.isEmpty()) {
+        return match.dll + QStringLiteral(" is no longer in ") + folder;
+    }
+    moveDll(onDisk, generator ? Kind::Effect : Kind::Generator, false);
+    if (QFileInfo::exists(folder + QDir::separator() + onDisk)) {
+        return QStringLiteral("unable to move ") + onDisk + QStringLiteral(" out of ") + folder +
+               QStringLiteral(": it is in use, or the folder cannot be written");
+    }
+    return {};
 }
 
 void AppModel::selectMissing(Kind kind, const QString& missingEntry)
@@ -1019,10 +1078,12 @@ void AppModel::selectMissing(Kind kind, const QString& missingEntry)
 
 void AppModel::cancelTransfer()
 {
-    m_fetchCancelled = m_fetchingAll;
     if (!m_transferInProgress) {
         return;
     }
-    m_transfer->cancel();
-    logStatus(QStringLiteral("Cancelling download"));
+    m_cancelled = true; // "Fetch all missing" stops the rest
+    if (m_transfer->isRunning()) {
+        m_transfer->cancel();
+        logStatus(QStringLiteral("Cancelling download"));
+    }
 }

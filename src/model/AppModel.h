@@ -2,6 +2,7 @@
 
 #include "base/HostSettings.h"
 #include "catalogue/MachineMatch.h"
+#include "catalogue/CatalogueFetch.h"
 #include "check/MissingCheck.h"
 #include "gear/GearInventory.h"
 #include "model/Catalogues.h"
@@ -10,21 +11,23 @@
 #include "model/SortedNames.h"
 #include "model/UserDialogs.h"
 #include "song/SongReader.h"
+#include "transfer/HttpTransfer.h"
+#include "transfer/MachineDownload.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
-
-class HttpTransfer;
 
 namespace gw {
 struct Notice;
@@ -55,9 +58,24 @@ struct MissingMatch
 /** What "Fetch all missing" did for one missing machine. */
 struct FetchResult
 {
+    enum class Kind { Installed, Moved, NoMatch, Failed };
     MissingMatch match;
-    /** "installed", "moved", "no match", or "failed: " and why. */
-    QString result;
+    Kind result = Kind::Failed;
+    QString reason; // why it failed
+};
+
+/** How a transfer the model started ended: one of the three jobs, with its own outcome. */
+struct TransferOutcome
+{
+    enum class Job { Catalogue, Download, FetchAll };
+    Job job = Job::Download;
+    CatalogueOutcome catalogue;
+    DownloadOutcome download;
+    QList<FetchResult> fetched;
+    bool ok() const
+    {
+        return job == Job::Catalogue ? catalogue.ok() : job == Job::Download ? download.installed() : true;
+    }
 };
 
 /** What saving songs with their machines did. */
@@ -73,9 +91,9 @@ struct BundleOutcome
 /** What installing a bundle did. */
 struct BundleInstall
 {
-    bool read = false;      // false: the bundle could not be opened
-    QStringList installed;  // paths written
-    QStringList notTaken;   // entries skipped or kept, each with why
+    bool read = false;     // false: the bundle could not be opened
+    QStringList installed; // paths written
+    QStringList notTaken;  // entries skipped or kept, each with why
 };
 
 /**
@@ -110,6 +128,8 @@ public:
         bool keepSongLogs = false;
         /** Drop the scanned songs' logs unless kept: a command line that prints no log need not build one. */
         bool quietScan = false;
+        /** How long and how large transfers may be. */
+        TransferLimits transferLimits;
     };
 
     /** The lists a view shows; listChanged names the one that changed. */
@@ -215,15 +235,16 @@ public:
     /** Each missing machine of both kinds, in list order, with the catalogue row that is it. */
     QList<MissingMatch> matchMissing() const;
     /**
-     * Downloads and installs every matched missing machine of both kinds, one after the other (each entry once),
-     * moves the ones in the other gear folder where they belong, and checks again. Cancel stops the rest.
+     * Starts downloading and installing every matched missing machine of both kinds, one after the other (each entry
+     * once), moving the ones in the other gear folder where they belong, and checking again at the end. Cancel stops
+     * the rest; a failure does not. False when another transfer runs; otherwise transferFinished follows.
      */
-    QList<FetchResult> fetchAllMissing();
+    bool fetchAllMissing();
     /** Selects the catalogue machine that is this missing machine, or says that the catalogue has none. */
     void selectMissing(Kind kind, const QString& missingEntry);
     /** Reads both catalogue lists from the program folder. */
     void readCatalogues();
-    /** Fetches the catalogue pages from the archive; true when both arrived and were converted. */
+    /** Starts fetching the catalogue pages; true when started, and then transferFinished follows. */
     bool fetchCatalogues();
     Selection selection() const { return m_selection; }
     /** Makes a catalogue machine the one the download acts on; an empty entry selects nothing. */
@@ -232,7 +253,7 @@ public:
     void deselect(const QString& why);
     /** Downloads and installs the selected machine. */
     void downloadSelected();
-    /** Downloads a catalogue entry and installs it into the kind's gear folder; true when it was installed. */
+    /** Starts downloading an entry and installing it into the kind's gear folder; true when started. */
     bool download(Kind kind, const QString& entry);
     void cancelTransfer();
     bool transferInProgress() const { return m_transferInProgress; }
@@ -279,6 +300,8 @@ signals:
     void installedChanged();
     /** The user chose a host folder; empty for the one the host's settings name. */
     void hostFolderChosen(const QString& folder);
+    /** A transfer started by download, fetchCatalogues or fetchAllMissing has ended; always from the event loop. */
+    void transferFinished(const TransferOutcome& outcome);
 
 private:
     class Report;
@@ -299,6 +322,15 @@ private:
     void loadCatalogueTable(Kind kind);
     void moveDll(const QString& dll, Kind from, bool tellUser = true);
     bool haveArchiveUrl();
+    /** The one guard of every transfer: false, after saying so, while one runs. */
+    bool beginTransfer();
+    void endTransfer(const TransferOutcome& outcome);
+    void startDownload(Kind kind, const QString& entry, const std::function<void(const DownloadOutcome&)>& done);
+    /** Where a downloaded zip meets the install: the one place that calls it. */
+    InstallResult installDownloadedZip(const QString& zipPath, Kind kind);
+    void fetchNextMissing();
+    /** Moves a machine lying in the other gear folder; empty when it moved, or why not. */
+    QString moveMisplaced(const MissingMatch& match);
 
     Setup m_setup;
     QString m_programFolder;
@@ -324,9 +356,18 @@ private:
     QList<QStringList> m_table;
 
     bool m_transferInProgress = false;
-    bool m_fetchingAll = false;
-    bool m_fetchCancelled = false;
+    bool m_cancelled = false;
     HttpTransfer* m_transfer;
+    std::unique_ptr<Report> m_report;
+    /** "Fetch all missing" under way: the machines, what became of each so far, and each entry's result. */
+    struct FetchAllRun
+    {
+        QList<MissingMatch> matches;
+        QList<FetchResult> results;
+        QHash<QString, FetchResult> byEntry;
+        bool canDownload = false;
+    };
+    FetchAllRun m_fetchAll;
 
     QString m_status;
     QStringList m_log;

@@ -1,81 +1,109 @@
 #include "transfer/ContentEncoding.h"
 
-#include "transfer/HttpTransfer.h"
-
-#include <QFile>
-#include <QSaveFile>
-
-#include <zlib.h>
-
 namespace {
 
-/** Inflates a gzip or zlib stream (windowBits 15 + 32) or a raw deflate stream (-15) into out. */
-bool inflateAll(const QByteArray& in, int windowBits, QByteArray& out, QString& error)
+constexpr qint64 kPiece = 64 * 1024;
+
+/** A zlib stream begins with a header whose two bytes, read as a big-endian number, are a multiple of 31. */
+bool looksLikeZlib(const unsigned char* data, qint64 size)
 {
-    z_stream stream{};
-    if (inflateInit2(&stream, windowBits) != Z_OK) {
-        error = QStringLiteral("the decoder could not start");
-        return false;
-    }
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.constData()));
-    stream.avail_in = static_cast<uInt>(in.size());
-    out.clear();
-    int result = Z_OK;
-    char buffer[64 * 1024];
-    while (result != Z_STREAM_END) {
-        stream.next_out = reinterpret_cast<Bytef*>(buffer);
-        stream.avail_out = sizeof buffer;
-        result = inflate(&stream, Z_NO_FLUSH);
-        if (result != Z_OK && result != Z_STREAM_END) {
-            error = QStringLiteral("the compressed body is damaged or cut short");
-            break;
-        }
-        out.append(buffer, static_cast<qsizetype>(sizeof buffer - stream.avail_out));
-        // A small body that unpacks to gigabytes is refused like a body that large.
-        if (out.size() > HttpTransfer::kMaxBody) {
-            error = QStringLiteral("the body unpacks to more than %1 bytes").arg(HttpTransfer::kMaxBody);
-            result = Z_DATA_ERROR;
-            break;
-        }
-        if (result == Z_OK && stream.avail_in == 0 && stream.avail_out != 0) {
-            error = QStringLiteral("the compressed body is cut short");
-            result = Z_DATA_ERROR;
-            break;
-        }
-    }
-    inflateEnd(&stream);
-    return result == Z_STREAM_END;
+    return size >= 2 && (data[0] & 0x0f) == 8 && ((data[0] << 8) | data[1]) % 31 == 0;
 }
 
 } // namespace
 
-bool decodeSavedBody(const QString& path, const QString& contentEncoding, QString& error)
+BodyDecoder::~BodyDecoder()
+{
+    if (m_started) {
+        inflateEnd(&m_stream);
+    }
+}
+
+bool BodyDecoder::start(const QString& contentEncoding)
 {
     const QString encoding = contentEncoding.trimmed().toLower();
     if (encoding.isEmpty() || encoding == QLatin1String("identity")) {
+        m_mode = Mode::Identity;
+    } else if (encoding == QLatin1String("gzip") || encoding == QLatin1String("x-gzip")) {
+        m_mode = Mode::Gzip;
+    } else if (encoding == QLatin1String("deflate")) {
+        m_mode = Mode::Deflate;
+    } else {
+        m_error = QStringLiteral("the server sent it compressed as \"") + contentEncoding +
+                  QStringLiteral("\", which cannot be undone here");
+        return false;
+    }
+    return true;
+}
+
+bool BodyDecoder::feed(const char* data, qint64 size, const Sink& sink)
+{
+    if (m_mode == Mode::Identity) {
+        return size == 0 || sink(data, size);
+    }
+    if (size == 0) {
         return true;
     }
-    const bool gzip = encoding == QLatin1String("gzip") || encoding == QLatin1String("x-gzip");
-    if (!gzip && encoding != QLatin1String("deflate")) {
-        error = QStringLiteral("the server sent it compressed as \"") + contentEncoding +
-                QStringLiteral("\", which cannot be undone here");
+    if (m_ended) {
+        m_error = QStringLiteral("the compressed body goes on past its end");
         return false;
     }
-    QFile in(path);
-    if (!in.open(QIODevice::ReadOnly)) {
-        error = in.errorString();
-        return false;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+    if (!m_started) {
+        // windowBits 15 + 32 reads a gzip or zlib header; -15 a raw deflate stream.
+        const int windowBits = m_mode == Mode::Gzip || looksLikeZlib(bytes, size) ? 15 + 32 : -15;
+        if (inflateInit2(&m_stream, windowBits) != Z_OK) {
+            m_error = QStringLiteral("the decoder could not start");
+            return false;
+        }
+        m_started = true;
     }
-    const QByteArray body = in.readAll();
-    in.close();
-    QByteArray decoded;
-    // "deflate" is a zlib stream by the standard, but some servers send raw deflate under that name.
-    if (!inflateAll(body, 15 + 32, decoded, error) && (gzip || !inflateAll(body, -15, decoded, error))) {
-        return false;
+    for (qint64 done = 0; done < size;) {
+        const qint64 take = std::min<qint64>(size - done, kPiece);
+        m_stream.next_in = const_cast<Bytef*>(bytes + done);
+        m_stream.avail_in = static_cast<uInt>(take);
+        if (!inflateSome(sink)) {
+            return false;
+        }
+        done += take;
     }
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(decoded) != decoded.size() || !out.commit()) {
-        error = out.errorString();
+    return true;
+}
+
+bool BodyDecoder::inflateSome(const Sink& sink)
+{
+    char buffer[kPiece];
+    do {
+        m_stream.next_out = reinterpret_cast<Bytef*>(buffer);
+        m_stream.avail_out = sizeof buffer;
+        const int result = inflate(&m_stream, Z_NO_FLUSH);
+        if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR) {
+            m_error = QStringLiteral("the compressed body is damaged");
+            return false;
+        }
+        const qint64 produced = qint64(sizeof buffer) - m_stream.avail_out;
+        if (produced > 0 && !sink(buffer, produced)) {
+            return false;
+        }
+        if (result == Z_STREAM_END) {
+            m_ended = true;
+            if (m_stream.avail_in != 0) {
+                m_error = QStringLiteral("the compressed body goes on past its end");
+                return false;
+            }
+            return true;
+        }
+        if (result == Z_BUF_ERROR && produced == 0) {
+            return true; // needs more input
+        }
+    } while (m_stream.avail_in != 0 || m_stream.avail_out == 0);
+    return true;
+}
+
+bool BodyDecoder::finish()
+{
+    if (m_mode != Mode::Identity && !m_ended) {
+        m_error = QStringLiteral("the compressed body is cut short");
         return false;
     }
     return true;

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "transfer/HttpTransfer.h"
+
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <functional>
 
-class HttpTransfer;
 class TransferReport;
 
 /** One machine to fetch: its catalogue entry and the list it came from. */
@@ -15,23 +17,47 @@ struct MachineDownloadJob
     bool generators = true;
     QString programFolder;   // ends in a separator
     QString machinesBaseUrl; // ends in "/"
+    qint64 maxBytes = TransferLimits().maxZipBytes;
+    int idleMs = TransferLimits().idleMs;
+    int totalMs = TransferLimits().zipTotalMs;
 };
 
-enum class DownloadOutcome {
-    Refused,    // the entry is no plain file name
-    Declined,   // the user kept the existing file
-    NoAnswer,   // no Content-Length: no answer, cancelled, or a response without it
-    Failed,     // a length that is no number, or a file that cannot be written
-    Incomplete, // fewer bytes than declared; the file is deleted
-    Completed,  // saved whole and handed to the install
+/** What the install made of a downloaded zip: the one seam between the download and the unzip. */
+struct InstallResult
+{
+    bool ok = false;
+    QString reason; // why not, when it failed
+};
+using InstallStep = std::function<InstallResult(const QString& zipPath)>;
+
+enum class DownloadEnd {
+    Refused,      // the entry is no plain file name
+    Declined,     // the user kept the existing file
+    NoAnswer,     // no usable answer: none, cancelled, an error page, no Content-Length, a bad redirect, a limit
+    Failed,       // a length that is no number, or a file that cannot be written
+    Incomplete,   // the body did not arrive whole and checked; nothing was kept
+    NotInstalled, // saved whole, but the install failed
+    Installed,
+};
+
+/** What a machine download did, and the files it wrote or kept. */
+struct DownloadOutcome
+{
+    DownloadEnd end = DownloadEnd::NoAnswer;
+    QString reason;          // why it did not install; empty when it did
+    QString zipPath;         // the zip in the program folder
+    bool zipWritten = false; // this download put it there (otherwise any file of that name is the earlier one)
+    bool installed() const { return end == DownloadEnd::Installed; }
 };
 
 /**
- * Downloads a machine zip into the program folder and hands it to install, reporting every step as the
- * "Download" button does. install gets the saved zip's path and says whether it was installed.
+ * Downloads a machine zip into the program folder and hands it to install, reporting every step as the "Download"
+ * button does. The zip is written beside its final name and put in place only once it arrived whole, decoded and
+ * starting with a zip signature. Returns at once after starting the transfer; done gets the outcome from the event
+ * loop (also for a download refused or declined before any transfer).
  */
-DownloadOutcome downloadMachine(HttpTransfer& transfer, TransferReport& report, const MachineDownloadJob& job,
-                                const std::function<bool(const QString& zipPath)>& install, bool* installed = nullptr);
+void downloadMachine(HttpTransfer& transfer, TransferReport& report, const MachineDownloadJob& job,
+                     const InstallStep& install, const std::function<void(const DownloadOutcome&)>& done);
 
 /**
  * The URL of an entry below the machines base URL. The entry is text from a web page: what a URL cannot hold is

@@ -176,12 +176,6 @@ private slots:
             QCOMPARE(listed(gw::findMissing(kind, builtIn, {}, dlls), kind), QString());
         }
     }
-
-    void statusText()
-    {
-        QCOMPARE(gw::missingStatusText(3, 12),
-                 "Completed checking missing machines.   3 generators  12 effects missing");
-    }
 };
 
 QTEST_GUILESS_MAIN(TestHostDiscovery)

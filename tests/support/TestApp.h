@@ -32,6 +32,7 @@ struct TestApp
         setup.archiveBaseUrl = archiveUrl;
         setup.dialogs = &dialogs;
         setup.hostSettings = settings;
+        setup.transferLimits = limits;
         model = std::make_unique<AppModel>(setup);
         QObject::connect(model.get(), &AppModel::statusChanged, [this](const QString& text) { statuses << text; });
         model->start();
@@ -56,6 +57,7 @@ struct TestApp
     QTemporaryDir dir;
     std::shared_ptr<gw::MemoryHostSettings> settings = std::make_shared<gw::MemoryHostSettings>();
     RecordingDialogs dialogs;
+    TransferLimits limits;
     QStringList statuses; // before the model, which may still report while it goes
     std::unique_ptr<AppModel> model;
 };

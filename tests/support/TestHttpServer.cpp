@@ -2,6 +2,20 @@
 
 #include <QTcpSocket>
 #include <QTimer>
+#include <QtEndian>
+
+#include <zlib.h>
+
+TestHttpServer::Reply TestHttpServer::gzipped(const QByteArray& data)
+{
+    // qCompress's deflate data between the gzip header and trailer.
+    QByteArray trailer(8, '\0');
+    qToLittleEndian(quint32(crc32(0, reinterpret_cast<const Bytef*>(data.constData()), uInt(data.size()))),
+                    trailer.data());
+    qToLittleEndian(quint32(data.size()), trailer.data() + 4);
+    const QByteArray header("\x1f\x8b\x08\0\0\0\0\0\0\xff", 10);
+    return {.headers = {"Content-Encoding: gzip"}, .body = header + qCompress(data).mid(6).chopped(4) + trailer};
+}
 
 TestHttpServer::TestHttpServer()
 {
@@ -61,13 +75,16 @@ void TestHttpServer::answer(QTcpSocket* socket, const Reply& reply)
     for (const QByteArray& header : reply.headers) {
         out += header + "\r\n";
     }
-    const bool cut = reply.behaviour == Behaviour::DropAfter || reply.behaviour == Behaviour::PauseAfter;
+    const bool cut = reply.behaviour == Behaviour::DropAfter || reply.behaviour == Behaviour::Trickle;
     socket->write(out + "Connection: close\r\n\r\n" + (cut ? reply.body.left(reply.dropAfter) : reply.body));
-    if (reply.behaviour == Behaviour::PauseAfter) {
-        QTimer::singleShot(kPauseMs, socket, [socket, rest = reply.body.mid(reply.dropAfter)] {
-            socket->write(rest);
-            socket->disconnectFromHost();
+    if (reply.behaviour == Behaviour::Trickle) {
+        auto* timer = new QTimer(socket);
+        connect(timer, &QTimer::timeout, socket, [socket, rest = reply.body.mid(reply.dropAfter), sent = 0]() mutable {
+            if (sent < rest.size()) {
+                socket->write(rest.mid(sent++, 1));
+            }
         });
+        timer->start(kPauseMs);
     } else {
         socket->disconnectFromHost(); // once everything written has gone out
     }

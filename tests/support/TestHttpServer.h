@@ -22,9 +22,9 @@ public:
 
     enum class Behaviour {
         Normal,
-        Stall,      // reads the request and never answers; the connection is aborted at the lifetime limit
-        DropAfter,  // sends the head and dropAfter body bytes, then closes the connection
-        PauseAfter, // sends the head and dropAfter body bytes, the rest kPauseMs later, so the body arrives in two pieces
+        Stall,     // reads the request and never answers; the connection is aborted at the lifetime limit
+        DropAfter, // sends the head and dropAfter body bytes, then closes the connection
+        Trickle,   // sends the head and dropAfter body bytes, then one more every kPauseMs
     };
 
     struct Reply
@@ -45,6 +45,9 @@ public:
         QByteArray head; // the request line and the header lines, as received
     };
 
+    /** A reply with this body sent gzip-compressed. */
+    static Reply gzipped(const QByteArray& data);
+
     TestHttpServer();
     /** Listens on 127.0.0.1 on a free port. */
     bool listen() { return m_server.listen(QHostAddress::LocalHost, 0); }
@@ -53,6 +56,7 @@ public:
 
     /** The reply for path (starting with "/"); an unscripted path gets a 404. */
     void setReply(const QByteArray& path, const Reply& reply) { m_replies.insert(path, reply); }
+    Reply replyFor(const QByteArray& path) const { return m_replies.value(path); }
     QList<Request> requests() const { return m_requests; }
     QList<QByteArray> requestedPaths() const;
     /** Connections the client still held open at the lifetime limit: a wait that ended only because of it. */
