@@ -945,6 +945,7 @@ InstallResult AppModel::installDownloadedZip(const QString& zipPath, Kind kind)
                         QStringLiteral(" failed (the log says why)");
     }
     refreshGearFolders();
+    recheckMissing();
     return result;
 }
 
