@@ -124,22 +124,6 @@ int exitStatus(const AppModel& model)
                : ExitMissing;
 }
 
-/** The result column of fetch-missing. */
-QString resultText(const FetchResult& done)
-{
-    switch (done.result) {
-    case FetchResult::Kind::Installed:
-        return QStringLiteral("installed");
-    case FetchResult::Kind::Moved:
-        return QStringLiteral("moved");
-    case FetchResult::Kind::NoMatch:
-        return QStringLiteral("no match");
-    case FetchResult::Kind::Failed:
-        break;
-    }
-    return QStringLiteral("failed: ") + done.reason;
-}
-
 } // namespace
 
 int runScan(const ScanOptions& options, std::ostream& out, std::ostream& err)
@@ -187,7 +171,7 @@ int runFetchMissing(const ScanOptions& options, std::ostream& out, std::ostream&
         table << QStringList{done.match.dll,
                              done.match.kind == MachineKind::Generator ? QStringLiteral("generator")
                                                                        : QStringLiteral("effect"),
-                             done.match.entry.isEmpty() ? QStringLiteral("-") : done.match.entry, resultText(done)};
+                             done.match.entry.isEmpty() ? QStringLiteral("-") : done.match.entry, done.resultText()};
     }
     std::vector<qsizetype> widths(4, 0);
     for (const QStringList& row : table) {

@@ -6,17 +6,20 @@
 #include "gui/StatusLine.h"
 
 #include <QCloseEvent>
-#include <QTabWidget>
 #include <QFormLayout>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <array>
 
 // Built from the version itself: another file's static may not be made yet.
@@ -193,7 +196,30 @@ void CatalogueWindow::buildControls()
     m_statusLine->setStatus(m_model.status());
     connect(&m_model, &AppModel::statusChanged, m_statusLine, &StatusLine::setStatus);
     connect(&m_model, &AppModel::busy, m_statusLine, [this] { m_statusLine->repaint(); });
-    grid->addWidget(m_statusLine, 3, 0, 1, 3);
+    // A transfer's progress: the bytes of the current download, and how far "Fetch all missing" is.
+    m_fetchStep = new QLabel(this);
+    m_fetchStep->setObjectName(QStringLiteral("fetchAllStep"));
+    m_fetchStep->hide();
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("transferProgress"));
+    m_progress->setFormat(QStringLiteral("%v of %m bytes"));
+    m_progress->hide();
+    connect(&m_model, &AppModel::fetchAllStepChanged, this, [this](const QString& step) {
+        m_fetchStep->setText(QStringLiteral("Fetching missing machines: ") + step);
+        m_fetchStep->setVisible(!step.isEmpty());
+    });
+    connect(&m_model, &AppModel::transferProgress, this, [this](qint64 received, qint64 total) {
+        // Bytes as the bar's int allows: machine zips stay far below 2 GB, and so does the cap on them.
+        m_progress->setRange(0, total > 0 ? int(std::min<qint64>(total, INT32_MAX)) : 0);
+        m_progress->setValue(int(std::min<qint64>(received, INT32_MAX)));
+        m_progress->show();
+    });
+    connect(&m_model, &AppModel::transferFinished, m_progress, &QWidget::hide);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(m_statusLine, 1);
+    bottom->addWidget(m_fetchStep);
+    bottom->addWidget(m_progress);
+    grid->addLayout(bottom, 3, 0, 1, 3);
     grid->setRowStretch(1, 3);
     grid->setRowStretch(2, 1);
     grid->setColumnStretch(0, 2);

@@ -55,5 +55,7 @@ private:
     QLabel* m_fields[8];
     QLabel* m_missingLabel;
     StatusLine* m_statusLine;
+    QLabel* m_fetchStep;
+    class QProgressBar* m_progress;
     QListWidget* m_missing;
 };

@@ -2,6 +2,7 @@
 
 #include "gui/AboutBox.h"
 #include "gui/CatalogueWindow.h"
+#include "gui/FetchResultsDialog.h"
 #include "gui/StatusLine.h"
 #include "gui/WrapButton.h"
 
@@ -208,6 +209,17 @@ void MainWindow::buildControls()
 
 void MainWindow::bindModel()
 {
+    // While "Fetch all missing" runs, the title says how far it is: the status line follows each download.
+    connect(&m_model, &AppModel::fetchAllStepChanged, this, [this](const QString& step) {
+        setWindowTitle(step.isEmpty() ? AppModel::kAppTitle
+                                      : AppModel::kAppTitle + QStringLiteral(" - fetching ") + step);
+    });
+    connect(&m_model, &AppModel::transferFinished, this, [this](const TransferOutcome& outcome) {
+        if (outcome.job == TransferOutcome::Job::FetchAll && !outcome.fetched.isEmpty()) {
+            m_fetchResults = new FetchResultsDialog(outcome.fetched, this);
+            m_fetchResults->show();
+        }
+    });
     connect(&m_model, &AppModel::statusChanged, this, [this] {
         m_statusDirty = true;
         scheduleUpdate();
@@ -389,6 +401,8 @@ void MainWindow::openCatalogueWindow()
     m_catalogueWindow->activateWindow();
     m_model.openCatalogueView();
 }
+
+QDialog* MainWindow::fetchResults() const { return m_fetchResults.data(); }
 
 void MainWindow::openAboutBox()
 {

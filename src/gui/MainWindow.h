@@ -34,6 +34,8 @@ public:
     CatalogueWindow* catalogueWindow() const;
     /** The About box while it is open. */
     AboutBox* aboutBox() const;
+    /** The results of the last "Fetch all missing", while they are on screen. */
+    QDialog* fetchResults() const;
 
     /** Brings every widget up to the model at once (the views otherwise catch up when the event loop runs). */
     void showModelNow();
@@ -63,6 +65,7 @@ private:
     AppModel& m_model;
     QPointer<CatalogueWindow> m_catalogueWindow;
     QPointer<AboutBox> m_about;
+    QPointer<class FetchResultsDialog> m_fetchResults;
 
     QSet<AppModel::List> m_dirtyLists;
     bool m_updateScheduled = false;

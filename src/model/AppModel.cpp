@@ -76,7 +76,14 @@ public:
     void status(const QString& text, bool showNow) override { m_model.setStatus(text, showNow); }
     void startLog(const QString& line) override { m_model.resetLog({line}); }
     void log(const QString& line) override { m_model.appendLog(line); }
-    void clearLog() override { m_model.resetLog({}); }
+    void clearLog() override
+    {
+        // "Fetch all missing" keeps every machine's lines, so its log tells the whole run.
+        if (!m_model.m_fetchingAll) {
+            m_model.resetLog({});
+        }
+    }
+    void progress(qint64 received, qint64 total) override { emit m_model.transferProgress(received, total); }
     void message(const QString& text) override { m_model.showMessage(text); }
     bool askYesNo(const QString& text, const QString& title) override
     {
@@ -759,6 +766,17 @@ QList<MissingMatch> AppModel::matchMissing() const
     return matches;
 }
 
+QString FetchResult::resultText() const
+{
+    switch (result) {
+    case Kind::Installed: return QStringLiteral("installed");
+    case Kind::Moved: return QStringLiteral("moved");
+    case Kind::NoMatch: return QStringLiteral("no match");
+    case Kind::Failed: break;
+    }
+    return QStringLiteral("failed: ") + reason;
+}
+
 QString MissingMatch::howText() const
 {
     return move ? QStringLiteral("move") : QLatin1String(gw::matchWayText(way));
@@ -989,6 +1007,8 @@ bool AppModel::fetchAllMissing()
         return false;
     }
     m_fetchAll = FetchAllRun();
+    m_fetchingAll = true;
+    resetLog({});
     m_fetchAll.matches = matchMissing();
     // Asked for once, not once per machine; without it the moves still happen.
     const bool anyDownload = std::any_of(m_fetchAll.matches.begin(), m_fetchAll.matches.end(),
@@ -1002,6 +1022,8 @@ void AppModel::fetchNextMissing()
 {
     FetchAllRun& run = m_fetchAll;
     if (run.results.size() == run.matches.size()) {
+        m_fetchingAll = false;
+        emit fetchAllStepChanged({});
         checkMissing();
         TransferOutcome outcome;
         outcome.job = TransferOutcome::Job::FetchAll;
@@ -1009,6 +1031,8 @@ void AppModel::fetchNextMissing()
         return endTransfer(outcome);
     }
     const MissingMatch match = run.matches.at(run.results.size());
+    emit fetchAllStepChanged(numberText(run.results.size() + 1).trimmed() + QStringLiteral(" of ") +
+                             numberText(run.matches.size()).trimmed() + QStringLiteral(", ") + match.dll);
     setStatus(QStringLiteral("Fetching missing machines: ") + numberText(run.results.size() + 1) +
                   QStringLiteral(" of ") + numberText(run.matches.size()) + QStringLiteral(", ") + match.dll,
               true);

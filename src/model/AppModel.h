@@ -62,6 +62,8 @@ struct FetchResult
     MissingMatch match;
     Kind result = Kind::Failed;
     QString reason; // why it failed
+    /** "installed", "moved", "no match", or "failed: " and why, as fetch-missing prints it. */
+    QString resultText() const;
 };
 
 /** How a transfer the model started ended: one of the three jobs, with its own outcome. */
@@ -300,6 +302,10 @@ signals:
     void installedChanged();
     /** The user chose a host folder; empty for the one the host's settings name. */
     void hostFolderChosen(const QString& folder);
+    /** Bytes of the running download received so far, of total (-1 when unknown). */
+    void transferProgress(qint64 received, qint64 total);
+    /** "Fetch all missing" moved on: "n of m, NAME.dll" while it runs, empty once it ended. */
+    void fetchAllStepChanged(const QString& step);
     /** A transfer started by download, fetchCatalogues or fetchAllMissing has ended; always from the event loop. */
     void transferFinished(const TransferOutcome& outcome);
 
@@ -368,6 +374,7 @@ private:
         bool canDownload = false;
     };
     FetchAllRun m_fetchAll;
+    bool m_fetchingAll = false;
 
     QString m_status;
     QStringList m_log;

@@ -126,6 +126,7 @@ void downloadMachine(HttpTransfer& transfer, TransferReport& report, const Machi
     };
     // A progress line for every full 1024 bytes short of the end, as the window has always shown it.
     request.onProgress = [&report, entry, nextMark, length](qint64 received) {
+        report.progress(received, *length);
         for (; *nextMark <= received && *nextMark < *length; *nextMark += 1024) {
             report.status(QStringLiteral("Downloading ") + entry + QStringLiteral("  ") + numberText(*nextMark) +
                               QStringLiteral(" of ") + numberText(*length) + QStringLiteral(" bytes downloaded"),

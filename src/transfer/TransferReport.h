@@ -20,6 +20,12 @@ public:
     virtual void message(const QString& text) = 0;
     /** A question answered Yes (true) or No. */
     virtual bool askYesNo(const QString& text, const QString& title) = 0;
+    /** Bytes received so far, of total (-1 when the server did not say). */
+    virtual void progress(qint64 received, qint64 total)
+    {
+        Q_UNUSED(received);
+        Q_UNUSED(total);
+    }
 
     /** The status line and the log get the same text. */
     void logStatus(const QString& text, bool paintNow = false)

@@ -18,8 +18,10 @@
 #include <QMenu>
 #include <QNetworkProxy>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
@@ -252,8 +254,26 @@ private slots:
         auto* installed = find<QTreeWidget>("installedTable", true);
         tabs->setCurrentIndex(1);
         QCOMPARE(installed->topLevelItemCount(), 0);
+        // While it runs the main window's title and the view say how far it is, and a bar counts the bytes; at the
+        // end a table of what it did stays on screen.
+        QStringList shown;
+        connect(m_app->model.get(), &AppModel::transferProgress, this, [&] {
+            shown << m_window->windowTitle() + '|' + field("fetchAllStep") + '|' +
+                         QString::number(find<QProgressBar>("transferProgress", true)->maximum());
+        });
         find("fetchAllButton", true)->click();
-        QTRY_COMPARE(missing->count(), 0);
+        QTRY_VERIFY(m_window->fetchResults());
+        QCOMPARE(shown.value(0), "Gearwarden 1.0 - fetching 1 of 1, Acme Kick.dll|Fetching missing machines: 1 of 1, "
+                                 "Acme Kick.dll|" + QString::number(server.replyFor("/machines/Acme_Kick.zip").body.size()));
+        auto* results = m_window->fetchResults()->findChild<QTableWidget*>("fetchResultsTable");
+        QStringList row;
+        for (int column = 0; column < results->columnCount(); ++column) {
+            row << results->item(0, column)->text();
+        }
+        QCOMPARE(row, (QStringList{"Acme Kick.dll", "generator", "Acme_Kick.zip", "installed"}));
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("Gearwarden 1.0"));
+        QVERIFY(find<QProgressBar>("transferProgress", true)->isHidden());
+        QCOMPARE(missing->count(), 0);
         QCOMPARE(m_app->read("host/gear/generators/Acme Kick.dll"), QByteArray("kick"));
         QCOMPARE(installed->topLevelItemCount(), 1); // a file that is no DLL at all, and flagged so
         QCOMPARE(installed->topLevelItem(0)->text(1) + '|' + installed->topLevelItem(0)->text(6),
