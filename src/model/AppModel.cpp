@@ -16,8 +16,7 @@
 #include "transfer/MachineDownload.h"
 #include "transfer/MachineInstall.h"
 #include "transfer/TransferReport.h"
-#include "unzip/ZipExtraction.h"
-#include "unzip/ZipExtractor.h"
+#include "unzip/Unzip.h"
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -566,9 +565,10 @@ BundleInstall AppModel::installBundle(const QString& zipPath, const QString& son
     {
         const QStringList& entries;
         QString folder;
-    } groups[] = {{contents.generators, generatorsFolder()},
-                  {contents.effects, effectsFolder()},
-                  {contents.songs, songsFolder}};
+        bool songs;
+    } groups[] = {{contents.generators, generatorsFolder(), false},
+                  {contents.effects, effectsFolder(), false},
+                  {contents.songs, songsFolder, true}};
     for (const auto& group : groups) {
         if (group.entries.isEmpty()) {
             continue;
@@ -577,19 +577,42 @@ BundleInstall AppModel::installBundle(const QString& zipPath, const QString& son
             result.notTaken << group.entries.join(QStringLiteral(", ")) + QStringLiteral(": cannot create ") + group.folder;
             continue;
         }
-        ZipExtractor extractor;
-        QObject::connect(&extractor, &ZipExtractor::progress, [&](qint32, const QString& message) {
-            appendLog(message);
-            const QString inflating = QStringLiteral("  inflating: ");
-            if (message.startsWith(inflating)) {
-                result.installed << message.mid(inflating.size());
-            } else {
-                result.notTaken << message.trimmed();
+        gw::UnzipOptions options;
+        options.only = group.entries;
+        options.overwrite = overwrite;
+        options.limits = bundleLimits(group.songs);
+        if (!group.songs) {
+            // A machine replaced with --yes is kept beside the gear folders, as a download's is.
+            const QFileInfo gearKind(group.folder);
+            options.backupFolder = gearKind.absolutePath() + QStringLiteral("/backup");
+            options.backupSubfolder = gearKind.fileName().toLower();
+        }
+        const gw::UnzipReport unzipped = gw::unzipFlat(zipPath, group.folder, options);
+        if (unzipped.state != gw::ArchiveState::Read) {
+            result.notTaken << group.entries.join(QStringLiteral(", ")) + QStringLiteral(": ") + unzipped.detail;
+            appendLog(result.notTaken.last());
+        }
+        for (const gw::UnzippedEntry& entry : unzipped.entries) {
+            QString notTaken;
+            switch (entry.result) {
+            case gw::EntryResult::Kept:
+                notTaken = entry.name + QStringLiteral(": kept the existing ") + entry.path;
+                break;
+            case gw::EntryResult::Skipped:
+                notTaken = entry.name + QStringLiteral(": ") + skipText(entry);
+                break;
+            case gw::EntryResult::BackedUp:
+                appendLog(QStringLiteral("kept the previous ") + QFileInfo(entry.path).fileName() +
+                          QStringLiteral(" as ") + entry.backup);
+                [[fallthrough]];
+            default:
+                appendLog(QStringLiteral("  inflating: ") + entry.path);
+                result.installed << entry.path;
+                continue;
             }
-        });
-        ZipExtraction::Options options;
-        options.overwriteExisting = overwrite;
-        ZipExtraction::run(extractor, options, zipPath, group.folder, group.entries);
+            appendLog(notTaken);
+            result.notTaken << notTaken;
+        }
     }
     for (const QString& skipped : contents.skipped) {
         appendLog(QStringLiteral("skipped ") + skipped);
@@ -885,9 +908,16 @@ bool AppModel::download(Kind kind, const QString& entry)
                 report.logStatus(QStringLiteral("Unable to create ") + destination);
                 return false;
             }
-            const bool extracted = installZip(zipPath, destination, report);
+            const MachineInstall install = installZip(zipPath, destination, report);
             refreshGearFolders();
-            return extracted;
+            if (!install.installed) {
+                // Said last, so the status line (and a batch's result) holds why; a batch is not stopped by a box.
+                setStatus(install.problem);
+                if (!m_fetchingAll) {
+                    showMessage(install.problem);
+                }
+            }
+            return install.installed;
         },
         &installed);
     m_transferInProgress = false;

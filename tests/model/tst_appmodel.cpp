@@ -42,7 +42,7 @@ QStringList bundleNames(const QString& path)
 
 // How a download goes. EmptyThere, OldThere: a file of that name is in the program folder; Stalled: the server never
 // answers, while other transfers are tried; Refused: nothing is asked.
-enum How { Whole, EmptyThere, OldThere, NoLength, Dropped, NotFound, Stalled, Refused };
+enum How { Whole, EmptyThere, OldThere, NoLength, Dropped, NotFound, Stalled, Refused, WebPage };
 
 } // namespace
 
@@ -244,6 +244,10 @@ private slots:
         QTest::newRow("empty file there: no question") << int(EmptyThere) << kick << installed;
         QTest::newRow("overwrite") << int(OldThere) << kick
                                    << QStringList{"File exists Kick.zip", "Overwriting Kick.zip"} + installed;
+        // Saved whole, but no zip: the install says so, and not that it unzipped.
+        QTest::newRow("web page") << int(WebPage) << kick
+                                  << installed.mid(0, 6) + QStringList{"Unable to install Kick.zip: it is not a zip "
+                                                                       "archive (the server may have sent a web page)"};
         QTest::newRow("no Content-Length") << int(NoLength) << kick << noAnswer;
         const QStringList incomplete{"Content-Length is  $s", "Did not complete download of Kick.zip"};
         QTest::newRow("connection dropped") << int(Dropped) << kick << asked + incomplete;
@@ -264,7 +268,7 @@ private slots:
         const QByteArray dll(3000, 'k');
         // Stored, so the archive is larger than where the connection drops.
         const QByteArray zip = gw::test::ZipWriter().add("Kick.dll", dll, gw::test::ZipWriter::Method::Store).bytes();
-        Reply reply{.contentLength = how == NoLength ? -2 : -1, .body = zip, .dropAfter = 1500};
+        Reply reply{.contentLength = how == NoLength ? -2 : -1, .body = how == WebPage ? "<html>Moved</html>" : zip, .dropAfter = 1500};
         reply.behaviour = how == Dropped   ? TestHttpServer::Behaviour::DropAfter
                           : how == Stalled ? TestHttpServer::Behaviour::Stall
                                            : TestHttpServer::Behaviour::Normal;
@@ -284,7 +288,8 @@ private slots:
             connect(&server, &TestHttpServer::requestReceived, this,
                     [&] { QTimer::singleShot(0, this, tryOthersThenCancel); }, Qt::SingleShotConnection);
         }
-        const bool installs = log.size() > 5;
+        const bool installs = log.value(log.size() - 1).startsWith("Complete unzipped");
+        const bool saved = installs || how == WebPage;
         QCOMPARE(model.download(Kind::Generator, entry), installs);
         QVERIFY(!model.transferInProgress());
         QCOMPARE(server.expired(), 0); // no wait ended only because the server gave up
@@ -299,6 +304,8 @@ private slots:
             QCOMPARE(app.dialogs.titles, QStringList{"File exists [Yes/No]"});
         } else if (how == Stalled) {
             messages << "There is already a download in progress" << "There is already a download in progress";
+        } else if (how == WebPage) {
+            messages << log.last();
         } else if (how == Refused) {
             messages << "Refusing to download " + entry + ": it is not a plain file name, so it cannot be saved in " +
                             app.path("prog/");
@@ -313,8 +320,8 @@ private slots:
         }
         // Nothing half-written anywhere: not in the program folder, not beside it, not in the gear folders.
         QCOMPARE(app.list(QString()), (QStringList{"host", "prog"}));
-        QCOMPARE(app.list("prog"), existing.isNull() && !installs ? QStringList() : QStringList{"Kick.zip"});
-        QCOMPARE(app.read("prog/Kick.zip"), installs ? reply.body : existing.isNull() ? "<missing>" : existing);
+        QCOMPARE(app.list("prog"), existing.isNull() && !saved ? QStringList() : QStringList{"Kick.zip"});
+        QCOMPARE(app.read("prog/Kick.zip"), saved ? reply.body : existing.isNull() ? "<missing>" : existing);
         QCOMPARE(app.list("host/gear/generators"), installs ? QStringList{"Kick.dll"} : QStringList());
         QCOMPARE(app.read("host/gear/generators/Kick.dll"), installs ? dll : "<missing>");
         QCOMPARE(model.gearFiles(Kind::Generator).size(), installs ? 1 : 0); // listed again after the install
