@@ -577,16 +577,13 @@ BundleInstall AppModel::installBundle(const QString& zipPath, const QString& son
             result.notTaken << group.entries.join(QStringLiteral(", ")) + QStringLiteral(": cannot create ") + group.folder;
             continue;
         }
-        gw::UnzipOptions options;
-        options.only = group.entries;
-        options.overwrite = overwrite;
-        options.limits = bundleLimits(group.songs);
-        if (!group.songs) {
-            // A machine replaced with --yes is kept beside the gear folders, as a download's is.
-            const QFileInfo gearKind(group.folder);
-            options.backupFolder = gearKind.absolutePath() + QStringLiteral("/backup");
-            options.backupSubfolder = gearKind.fileName().toLower();
+        // A machine replaced with --yes is backed up as a download's is; a song is replaced as it is.
+        gw::UnzipOptions options = machineUnzipOptions(group.folder, overwrite);
+        if (group.songs) {
+            options.backupFolder.clear();
         }
+        options.only = group.entries;
+        options.limits = bundleLimits(group.songs);
         const gw::UnzipReport unzipped = gw::unzipFlat(zipPath, group.folder, options);
         if (unzipped.state != gw::ArchiveState::Read) {
             result.notTaken << group.entries.join(QStringLiteral(", ")) + QStringLiteral(": ") + unzipped.detail;

@@ -25,6 +25,18 @@ QString archiveProblem(const gw::UnzipReport& unzip)
 
 } // namespace
 
+gw::UnzipOptions machineUnzipOptions(const QString& gearFolder, bool overwrite, const QDateTime& now)
+{
+    gw::UnzipOptions options;
+    options.overwrite = overwrite;
+    // Beside the gear folders, not in them: the host, which loads every DLL in them, never loads a backup.
+    const QFileInfo gearKind(gearFolder);
+    options.backupFolder = gearKind.absolutePath() + QStringLiteral("/backup");
+    options.backupSubfolder = gearKind.fileName().toLower();
+    options.backupTime = now;
+    return options;
+}
+
 QString skipText(const gw::UnzippedEntry& entry)
 {
     using gw::SkipReason;
@@ -65,14 +77,7 @@ MachineInstall installZip(const QString& zipPath, const QString& destination, Tr
 {
     MachineInstall outcome;
     report.logStatus(QStringLiteral("Unzipping ") + zipPath + QStringLiteral(" to ") + destination);
-    gw::UnzipOptions options;
-    options.overwrite = true;
-    // The backup folder sits beside the gear folders, so the host, which looks in each for DLLs, never loads it.
-    const QFileInfo gearKind(destination);
-    options.backupFolder = gearKind.absolutePath() + QStringLiteral("/backup");
-    options.backupSubfolder = gearKind.fileName().toLower();
-    options.backupTime = now;
-    outcome.unzip = gw::unzipFlat(zipPath, destination, options);
+    outcome.unzip = gw::unzipFlat(zipPath, destination, machineUnzipOptions(destination, true, now));
 
     const gw::UnzippedEntry* firstSkipped = nullptr;
     for (const gw::UnzippedEntry& entry : outcome.unzip.entries) {

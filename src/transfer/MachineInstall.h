@@ -26,5 +26,12 @@ struct MachineInstall
 MachineInstall installZip(const QString& zipPath, const QString& destination, TransferReport& report,
                           const QDateTime& now = QDateTime::currentDateTime());
 
+/**
+ * How machines are unzipped into a gear folder (generators or effects): a DLL of other content that a machine
+ * replaces is first kept in the backup folder beside the gear folders, gear/backup/<now>/<generators or effects>.
+ */
+gw::UnzipOptions machineUnzipOptions(const QString& gearFolder, bool overwrite,
+                                     const QDateTime& now = QDateTime::currentDateTime());
+
 /** Why an entry was not installed, in a few words for the log ("packed 5000 to 1, more than a machine can be"). */
 QString skipText(const gw::UnzippedEntry& entry);
