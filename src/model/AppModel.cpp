@@ -909,10 +909,10 @@ bool AppModel::download(Kind kind, const QString& entry)
             refreshGearFolders();
             if (!install.installed) {
                 // Said last, so the status line (and a batch's result) holds why; a batch is not stopped by a box.
-                setStatus(install.problem);
                 if (!m_fetchingAll) {
                     showMessage(install.problem);
                 }
+                setStatus(install.problem);
             }
             return install.installed;
         },

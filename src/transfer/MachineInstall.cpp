@@ -113,7 +113,7 @@ MachineInstall installZip(const QString& zipPath, const QString& destination, Tr
         report.logStatus(QStringLiteral("Complete unzipped ") + zipPath + QStringLiteral(" to ") + destination);
     } else {
         outcome.problem = QStringLiteral("Unable to install ") + zipName + QStringLiteral(": ") + outcome.problem;
-        report.logStatus(outcome.problem);
+        report.log(outcome.problem); // the caller puts it on the status line, and in a message where it fits
     }
     return outcome;
 }

@@ -21,7 +21,7 @@ struct MachineInstall
  * Unzips a machine zip into a gear folder: every file straight into the folder, existing files replaced without
  * asking; a file of other content is first kept in the backup folder beside the gear folders (gear/backup/<time>/
  * <generators or effects>). Logs its start, each backup and each file not installed, then "Complete unzipped" when
- * the whole zip was installed, or what failed.
+ * the whole zip was installed (also on the status line), or the problem, which the caller shows.
  */
 MachineInstall installZip(const QString& zipPath, const QString& destination, TransferReport& report,
                           const QDateTime& now = QDateTime::currentDateTime());

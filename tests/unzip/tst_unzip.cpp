@@ -60,8 +60,7 @@ QStringList summary(const gw::UnzipReport& report)
 struct RecordingReport : TransferReport
 {
     QStringList lines;
-    QString lastStatus;
-    void status(const QString& text, bool) override { lastStatus = text; }
+    void status(const QString&, bool) override {}
     void startLog(const QString&) override {}
     void log(const QString& line) override { lines << line; }
     void clearLog() override {}
@@ -249,7 +248,6 @@ private slots:
                                       "write to");
         QCOMPARE(report.lines,
                  (QStringList{"Unzipping " + m_zip + " to " + folder, "skipped m.dll: " + refused, install.problem}));
-        QCOMPARE(report.lastStatus, install.problem);
     }
 };
 
