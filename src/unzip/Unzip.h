@@ -42,7 +42,7 @@ enum class EntryResult {
     Written,           // a new file
     ReplacedIdentical, // a file of the same content was there and was replaced
     BackedUp,          // a file of other content was there: kept in the backup folder, then replaced
-    Replaced,          // a file of other content was there and was replaced (no backup folder was given)
+    Replaced,          // replaced without a backup: none was asked for, or this run had written the file
     Kept,              // a file was there and overwrite is off: left as it was
     Skipped,           // nothing written; skip says why
 };
