@@ -3,11 +3,14 @@
 #include "PeWriter.h"
 #include "RecordingDialogs.h"
 #include "SongWriter.h"
+#include "ZipWriter.h"
 
 #include "gui/MainWindow.h"
 #include "MemoryHostSettings.h"
 #include "gui/CatalogueWindow.h"
 #include "model/AppModel.h"
+#include "transfer/MachineInstall.h"
+#include "transfer/TransferReport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -526,6 +529,54 @@ void downloadVersusCurl()
     report("download_ratio_vs_curl", median(curl) / median(ours), "x");
 }
 
+/** Installs a 5,000-file machine zip into an empty gear folder, then again over itself (every file compared), against
+ * writing the same files with plain QFile writes. */
+void unzipMany()
+{
+    struct Quiet : TransferReport
+    {
+        void status(const QString&, bool) override {}
+        void startLog(const QString&) override {}
+        void log(const QString&) override {}
+        void clearLog() override {}
+        void message(const QString&) override {}
+        bool askYesNo(const QString&, const QString&) override { return false; }
+    } quiet;
+    constexpr int kFiles = 5000;
+    QTemporaryDir dir;
+    gw::test::ZipWriter writer;
+    std::vector<QByteArray> files;
+    for (int i = 0; i < kFiles; ++i) {
+        files.push_back(QByteArray(1024, char('a' + i % 26)) + QByteArray::number(i));
+        writer.add("machines/Machine " + QByteArray::number(i) + ".dll", files.back());
+    }
+    const QString zip = dir.filePath(QStringLiteral("many.zip"));
+    writer.writeTo(zip);
+    std::vector<double> fresh, again, plain;
+    for (int r = 0; r < kRepetitions; ++r) {
+        const QString gear = dir.filePath(QStringLiteral("gear%1/generators").arg(r));
+        QDir().mkpath(gear);
+        bool installed = false;
+        fresh.push_back(timeMs([&] { installed = installZip(zip, gear, quiet).installed; }));
+        again.push_back(timeMs([&] { installed = installed && installZip(zip, gear, quiet).installed; }));
+        if (!installed || QDir(gear).count() != kFiles + 2) {
+            std::fprintf(stderr, "unzip wrong: %s\n", qPrintable(gear));
+        }
+        const QString folder = dir.filePath(QStringLiteral("plain%1").arg(r));
+        QDir().mkpath(folder);
+        plain.push_back(timeMs([&] {
+            for (int i = 0; i < kFiles; ++i) {
+                QFile file(folder + QStringLiteral("/Machine %1.dll").arg(i));
+                file.open(QIODevice::WriteOnly);
+                file.write(files[std::size_t(i)]);
+            }
+        }));
+    }
+    report("unzip_5000_ms", median(fresh), "ms");
+    report("unzip_5000_again_ms", median(again), "ms");
+    report("unzip_5000_ratio_vs_plain_writes", median(fresh) / median(plain), "x");
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -571,6 +622,9 @@ int main(int argc, char* argv[])
     }
     if (wanted("startup")) {
         startUp();
+    }
+    if (wanted("unzip")) {
+        unzipMany();
     }
     if (wanted("hostile")) {
         hostileSongMemory(executable);

@@ -4,7 +4,7 @@
 #include "base/PathText.h"
 #include "base/SafeWrite.h"
 #include "base/TextCodec.h"
-#include "unzip/ZipExtraction.h"
+#include "unzip/Unzip.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,9 +18,6 @@
 namespace {
 
 using Kind = gw::MachineKind;
-
-// A machine DLL packed more tightly than this is no machine but a zip bomb.
-constexpr double kMaxRatio = 200.0;
 
 struct ZipDiscarder
 {
@@ -140,6 +137,15 @@ bool writeBundle(const BundlePlan& plan, const QString& zipPath, QString& error)
     return true;
 }
 
+gw::UnzipLimits bundleLimits(bool songs)
+{
+    gw::UnzipLimits limits;
+    if (songs) {
+        limits.maxEntrySize = kMaxSongSize;
+    }
+    return limits;
+}
+
 bool readBundle(const QString& zipPath, BundleContents& contents, QString& error)
 {
     int code = 0;
@@ -177,13 +183,12 @@ bool readBundle(const QString& zipPath, BundleContents& contents, QString& error
             }
             continue;
         }
+        gw::SkipReason skip = gw::SkipReason::None;
+        QString why;
         const bool sized = (stat.valid & ZIP_STAT_SIZE) && (stat.valid & ZIP_STAT_COMP_SIZE);
-        if (sized && stat.size > static_cast<zip_uint64_t>(ZipExtraction::kMaxEntrySize)) {
-            contents.skipped << name + QStringLiteral(": it claims %1 bytes").arg(stat.size);
-        } else if (sized && stat.size > 1024 * 1024 &&
-                   static_cast<double>(stat.size) > kMaxRatio * static_cast<double>(std::max<zip_uint64_t>(stat.comp_size, 1))) {
-            contents.skipped << name + QStringLiteral(": packed %1 to 1, more than a machine can be")
-                                           .arg(static_cast<double>(stat.size) / std::max<zip_uint64_t>(stat.comp_size, 1), 0, 'f', 0);
+        if (sized && !gw::entryWithinLimits(bundleLimits(into == &contents.songs), static_cast<qint64>(stat.size),
+                                            static_cast<qint64>(stat.comp_size), skip, why)) {
+            contents.skipped << name + QStringLiteral(": ") + why;
         } else {
             *into << name;
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "check/MissingCheck.h"
+#include "unzip/Unzip.h"
 
 #include <QString>
 #include <QStringList>
@@ -49,6 +50,12 @@ struct BundleContents
     QStringList songs;      // .bmx and .bmw entries at the top level
     QStringList skipped;    // every other file entry, with why
 };
+
+/** A song carries its samples, so it may be larger than any machine; songs are held to this size instead. */
+constexpr qint64 kMaxSongSize = qint64(1) << 30;
+
+/** The limits a bundle's machines (songs false) or songs are unzipped under: a machine zip's, but for that size. */
+gw::UnzipLimits bundleLimits(bool songs);
 
 /**
  * Sorts a bundle's entries: DLLs directly in gear/generators/ or gear/effects/ and songs at the top level are taken

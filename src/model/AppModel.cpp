@@ -20,8 +20,7 @@
 #include "transfer/MachineDownload.h"
 #include "transfer/MachineInstall.h"
 #include "transfer/TransferReport.h"
-#include "unzip/ZipExtraction.h"
-#include "unzip/ZipExtractor.h"
+#include "unzip/Unzip.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -615,9 +614,10 @@ BundleInstall AppModel::installBundle(const QString& zipPath, const QString& son
     {
         const QStringList& entries;
         QString folder;
-    } groups[] = {{contents.generators, generatorsFolder()},
-                  {contents.effects, effectsFolder()},
-                  {contents.songs, songsFolder}};
+        bool songs;
+    } groups[] = {{contents.generators, generatorsFolder(), false},
+                  {contents.effects, effectsFolder(), false},
+                  {contents.songs, songsFolder, true}};
     for (const auto& group : groups) {
         if (group.entries.isEmpty()) {
             continue;
@@ -626,19 +626,39 @@ BundleInstall AppModel::installBundle(const QString& zipPath, const QString& son
             result.notTaken << group.entries.join(QStringLiteral(", ")) + QStringLiteral(": cannot create ") + group.folder;
             continue;
         }
-        ZipExtractor extractor;
-        QObject::connect(&extractor, &ZipExtractor::progress, [&](qint32, const QString& message) {
-            appendLog(message);
-            const QString inflating = QStringLiteral("  inflating: ");
-            if (message.startsWith(inflating)) {
-                result.installed << message.mid(inflating.size());
-            } else {
-                result.notTaken << message.trimmed();
+        // A machine replaced with --yes is backed up as a download's is; a song is replaced as it is.
+        gw::UnzipOptions options = machineUnzipOptions(group.folder, overwrite);
+        if (group.songs) {
+            options.backupFolder.clear();
+        }
+        options.only = group.entries;
+        options.limits = bundleLimits(group.songs);
+        const gw::UnzipReport unzipped = gw::unzipFlat(zipPath, group.folder, options);
+        if (unzipped.state != gw::ArchiveState::Read) {
+            result.notTaken << group.entries.join(QStringLiteral(", ")) + QStringLiteral(": ") + unzipped.detail;
+            appendLog(result.notTaken.last());
+        }
+        for (const gw::UnzippedEntry& entry : unzipped.entries) {
+            QString notTaken;
+            switch (entry.result) {
+            case gw::EntryResult::Kept:
+                notTaken = entry.name + QStringLiteral(": kept the existing ") + entry.path;
+                break;
+            case gw::EntryResult::Skipped:
+                notTaken = entry.name + QStringLiteral(": ") + skipText(entry);
+                break;
+            case gw::EntryResult::BackedUp:
+                appendLog(QStringLiteral("kept the previous ") + QFileInfo(entry.path).fileName() +
+                          QStringLiteral(" as ") + entry.backup);
+                [[fallthrough]];
+            default:
+                appendLog(QStringLiteral("  inflating: ") + entry.path);
+                result.installed << entry.path;
+                continue;
             }
-        });
-        ZipExtraction::Options options;
-        options.overwriteExisting = overwrite;
-        ZipExtraction::run(extractor, options, zipPath, group.folder, group.entries);
+            appendLog(notTaken);
+            result.notTaken << notTaken;
+        }
     }
     for (const QString& skipped : contents.skipped) {
         appendLog(QStringLiteral("skipped ") + skipped);
@@ -957,13 +977,18 @@ InstallResult AppModel::installDownloadedZip(const QString& zipPath, Kind kind)
         m_report->logStatus(result.reason);
         return result;
     }
-    result.ok = installZip(zipPath, destination, *m_report);
-    if (!result.ok) {
-        result.reason = QStringLiteral("unzipping ") + zipPath + QStringLiteral(" into ") + destination +
-                        QStringLiteral(" failed (the log says why)");
-    }
+    const MachineInstall install = installZip(zipPath, destination, *m_report);
     refreshGearFolders();
     recheckMissing();
+    if (!install.installed) {
+        // Said last, so the status line (and a batch's result) holds why; a batch is not stopped by a box.
+        if (!m_fetchingAll) {
+            showMessage(install.problem);
+        }
+        setStatus(install.problem);
+    }
+    result.ok = install.installed;
+    result.reason = install.problem;
     return result;
 }
 

@@ -21,7 +21,7 @@ QString numberText(qint64 number)
 bool isPlainFileName(const QString& entry)
 {
     const std::string name = entry.toStdString();
-    const std::optional<std::string> target = gw::safeEntryTarget(name, false);
+    const std::optional<std::string> target = gw::safeEntryTarget(name);
     return target && *target == name;
 }
 

@@ -29,31 +29,9 @@ private slots:
             QVERIFY(!refused.commit());
             QCOMPARE(refused.outcome().failure, gw::WriteFailure::Refused);
         }
-        {
-            gw::SafeWrite dropped(target); // destroyed before commit, as when a transfer is cancelled
-            QVERIFY(dropped.open());
-            QVERIFY(dropped.write("half"));
-        }
         QCOMPARE(read(target), QByteArray("old"));
         QCOMPARE(QDir(dir.filePath(QStringLiteral("gear"))).entryList(QDir::Files | QDir::Hidden),
                  QStringList{QStringLiteral("m.dll")});
-    }
-
-    void linksAreNeverFollowed()
-    {
-        QTemporaryDir dir;
-        const QString outside = dir.filePath(QStringLiteral("outside.dll"));
-        QVERIFY(gw::writeFileSafely(outside, "user's").ok());
-        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("gear"))));
-        const QString link = dir.filePath(QStringLiteral("gear/linked.dll"));
-        const QString dangling = dir.filePath(QStringLiteral("gear/dangling.dll"));
-        QVERIFY(QFile::link(outside, link));
-        QVERIFY(QFile::link(dir.filePath(QStringLiteral("nowhere.dll")), dangling));
-        for (const QString& target : {link, dangling}) {
-            QCOMPARE(gw::writeFileSafely(target, "download").failure, gw::WriteFailure::IsLink);
-        }
-        QCOMPARE(read(outside), QByteArray("user's"));
-        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("nowhere.dll"))));
     }
 
     void backupsKeepEveryCopyUnderTheirTime()

@@ -342,6 +342,11 @@ private slots:
             QCOMPARE(app.dialogs.titles, QStringList{"File exists [Yes/No]"});
         } else if (how == Stalled) {
             messages = QStringList(3, "There is already a download in progress");
+        } else if (how == Damaged) {
+            // Saved whole, but it does not unpack: the user is told, and not that it unzipped.
+            QVERIFY2(model.status().startsWith("Unable to install "), qPrintable(model.status()));
+            QVERIFY(!model.logLines().join('\n').contains("Complete unzipped"));
+            messages << model.status();
         } else if (how == Refused) {
             messages << "Refusing to download " + entry + ": it is not a plain file name, so it cannot be saved in " +
                             app.path("prog/");
