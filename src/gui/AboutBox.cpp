@@ -128,6 +128,17 @@ Fetching missing machines
    folder, and checks again; "Cancel Download" stops the rest. The
    field above the table keeps the rows that contain its text.
 
+Sharing songs with their machines
+--------------------------------
+Right-click the song list. "Save with machines..." writes one zip
+with the ticked songs (or the current one) and every machine they use
+that is installed here. "Install bundle..." installs such a zip
+received from someone else: its machines into the gear folders, its
+songs into your song folder (or beside the zip), asking before it
+replaces anything that is here already; a machine that differs is
+kept in gear\backup first. Dropping the zip on the song list does the
+same, and dropped songs join the list.
+
 Files
 -----
 Gearwarden keeps everything it writes in its own folder (downloaded

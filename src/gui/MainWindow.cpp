@@ -7,9 +7,12 @@
 #include "gui/WrapButton.h"
 
 #include <QCloseEvent>
+#include <QDir>
+#include <QDropEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTimer>
 
@@ -195,8 +198,15 @@ void MainWindow::buildControls()
             m_model.saveBundleFromDialog();
             showModelNow();
         });
+        menu.addAction(QString::fromUtf8("Install bundle\u2026"), this, [this] {
+            m_model.installBundleFromDialog();
+            showModelNow();
+        });
         menu.exec(m_songList->viewport()->mapToGlobal(at));
     });
+    // A bundle dropped on the songs is installed; dropped songs join the list.
+    m_songList->viewport()->setAcceptDrops(true);
+    m_songList->viewport()->installEventFilter(this);
     connect(m_songList, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
         m_model.setTicked(m_songList->row(item), item->checkState() == Qt::Checked);
     });
@@ -400,6 +410,39 @@ void MainWindow::openCatalogueWindow()
     m_catalogueWindow->raise();
     m_catalogueWindow->activateWindow();
     m_model.openCatalogueView();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != m_songList->viewport() ||
+        (event->type() != QEvent::DragEnter && event->type() != QEvent::DragMove && event->type() != QEvent::Drop)) {
+        return QWidget::eventFilter(watched, event);
+    }
+    auto* drop = static_cast<QDropEvent*>(event);
+    QStringList files;
+    for (const QUrl& url : drop->mimeData()->urls()) {
+        const QString file = QDir::toNativeSeparators(url.toLocalFile());
+        for (const char* suffix : {".zip", ".bmx", ".bmw"}) {
+            if (file.endsWith(QLatin1String(suffix), Qt::CaseInsensitive)) {
+                files << file;
+            }
+        }
+    }
+    if (files.isEmpty()) {
+        return false;
+    }
+    drop->acceptProposedAction();
+    if (event->type() == QEvent::Drop) {
+        for (const QString& file : files) {
+            if (file.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive)) {
+                m_model.installReceivedBundle(file);
+            } else {
+                m_model.addSong(file);
+            }
+        }
+        showModelNow();
+    }
+    return true;
 }
 
 QDialog* MainWindow::fetchResults() const { return m_fetchResults.data(); }

@@ -406,6 +406,17 @@ int AppModel::addSong(const QString& path)
     return row;
 }
 
+QString AppModel::songFolder()
+{
+    QString folder;
+    if (m_setup.hostSettings) {
+        std::vector<gw::Notice> notices;
+        folder = fromUtf8(gw::findSongFolder(*m_setup.hostSettings, toUtf8(m_programFolder), notices));
+        showNotices(notices);
+    }
+    return folder.isEmpty() ? m_programFolder : folder;
+}
+
 void AppModel::addSongsFromDialog()
 {
     UserDialogs::OpenRequest request;
@@ -417,13 +428,7 @@ void AppModel::addSongsFromDialog()
     request.multiSelect = true;
     request.mustExist = true;
     request.maxLength = 20240;
-    QString songFolder;
-    if (m_setup.hostSettings) {
-        std::vector<gw::Notice> notices;
-        songFolder = fromUtf8(gw::findSongFolder(*m_setup.hostSettings, toUtf8(m_programFolder), notices));
-        showNotices(notices);
-    }
-    request.initialFolder = songFolder.isEmpty() ? m_programFolder : songFolder;
+    request.initialFolder = songFolder();
     setStatus(QStringLiteral("Select one or more bmx or bmw files to add to list"));
 
     const QString chosen = m_setup.dialogs->openFiles(request);
@@ -643,6 +648,10 @@ BundleInstall AppModel::installBundle(const QString& zipPath, const QString& son
             switch (entry.result) {
             case gw::EntryResult::Kept:
                 notTaken = entry.name + QStringLiteral(": kept the existing ") + entry.path;
+                result.kept << entry.path;
+                if (group.songs) {
+                    result.songs << entry.path;
+                }
                 break;
             case gw::EntryResult::Skipped:
                 notTaken = entry.name + QStringLiteral(": ") + skipText(entry);
@@ -654,6 +663,9 @@ BundleInstall AppModel::installBundle(const QString& zipPath, const QString& son
             default:
                 appendLog(QStringLiteral("  inflating: ") + entry.path);
                 result.installed << entry.path;
+                if (group.songs) {
+                    result.songs << entry.path;
+                }
                 continue;
             }
             appendLog(notTaken);
@@ -668,6 +680,45 @@ BundleInstall AppModel::installBundle(const QString& zipPath, const QString& son
                                                                    numberText(result.notTaken.size()) +
                                                                    QStringLiteral(" not taken")));
     return result;
+}
+
+void AppModel::installBundleFromDialog()
+{
+    UserDialogs::OpenRequest request;
+    request.title = QStringLiteral("Install a bundle of songs and their machines");
+    request.filter = QStringLiteral("Zip files (*.zip)|*.zip");
+    request.defaultExtension = QStringLiteral("zip");
+    request.initialFolder = songFolder();
+    request.mustExist = true;
+    const QString chosen = m_setup.dialogs->openFiles(request);
+    if (!chosen.isEmpty()) {
+        installReceivedBundle(chosen);
+    }
+}
+
+void AppModel::installReceivedBundle(const QString& zipPath)
+{
+    const QString host = songFolder();
+    const QString songs = host != m_programFolder ? host : QFileInfo(zipPath).absolutePath();
+    resetLog({});
+    BundleInstall done = installBundle(zipPath, songs, false);
+    if (done.read && !done.kept.isEmpty()) {
+        const QString question =
+            numberText(done.kept.size()).trimmed() + QStringLiteral(" files of the bundle are here already:\n") +
+            done.kept.join(QLatin1Char('\n')) +
+            QStringLiteral("\n\nReplace them with the bundle's?  A machine that differs is kept in ") +
+            m_gear.backupFolder() + QStringLiteral(" first.");
+        if (m_setup.dialogs->message(question, kAppTitle, UserDialogs::Buttons::YesNo) == UserDialogs::Answer::Yes) {
+            done = installBundle(zipPath, songs, true);
+        }
+    }
+    for (const QString& song : done.songs) {
+        addSong(song);
+    }
+    const QString status = m_status;
+    refreshGearFolders();
+    recheckMissing();
+    setStatus(status);
 }
 
 // --- scan and check --------------------------------------------------------------------------------------------

@@ -96,6 +96,8 @@ struct BundleInstall
     bool read = false;     // false: the bundle could not be opened
     QStringList installed; // paths written
     QStringList notTaken;  // entries skipped or kept, each with why
+    QStringList kept;      // files that were there already and were left as they were
+    QStringList songs;     // the bundle's songs now in the songs folder, written or kept
 };
 
 /**
@@ -231,6 +233,13 @@ public:
     void saveBundleFromDialog();
     /** Installs a bundle's machines into the gear folders and its songs into songsFolder; overwrite replaces. */
     BundleInstall installBundle(const QString& zipPath, const QString& songsFolder, bool overwrite);
+    /** Asks for a bundle with the open dialog and installs it as installReceivedBundle does. */
+    void installBundleFromDialog();
+    /**
+     * Installs a bundle someone sent: its songs into the host's song folder (or beside the zip), asking before
+     * anything already here is replaced; its songs join the list, and the missing lists are checked again.
+     */
+    void installReceivedBundle(const QString& zipPath);
 
     // --- catalogues and downloads ------------------------------------------------------------------------------
     const SortedNames& catalogue(Kind kind) const { return m_catalogues.entries(kind); }
@@ -321,6 +330,8 @@ private:
     void showNotices(const std::vector<gw::Notice>& notices);
     void readHostFolder();
     void listGearFolders();
+    /** The host's song folder from its settings, or the program folder. */
+    QString songFolder();
     /** The missing lists against the gear folders as listed, with no status text: after a move or an install. */
     void recheckMissing();
     void scanOne(const QString& path);

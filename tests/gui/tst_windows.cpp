@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
 #include <QNetworkProxy>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -118,18 +119,38 @@ private slots:
         // A right click on the songs offers to save the ticked one with its machines, where the save dialog says
         // (".zip" added when the name lacks it).
         m_app->dialogs.texts << m_app->path("shared");
-        QTimer::singleShot(0, this, [] {
-            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-                menu->actions().value(0)->trigger();
-                menu->close();
-            }
-        });
         QWidget* songs = list("songList")->viewport();
-        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(5, 5), songs->mapToGlobal(QPoint(5, 5)));
-        QApplication::sendEvent(songs, &rightClick);
+        const auto songMenu = [&](int action) {
+            QTimer::singleShot(0, this, [action] {
+                if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                    menu->actions().value(action)->trigger();
+                    menu->close();
+                }
+            });
+            QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(5, 5), songs->mapToGlobal(QPoint(5, 5)));
+            QApplication::sendEvent(songs, &rightClick);
+        };
+        songMenu(0);
         QCOMPARE(m_app->dialogs.textQuestions, QStringList{"Save songs with their machines"});
         QCOMPARE(status->text(), "Saved 1 songs and 0 machines to " + m_app->path("shared.zip") +
                                      "; 2 machines are missing here and not in it");
+        // The same menu installs a bundle received, asking before it replaces what is here (its song, beside it).
+        m_app->dialogs.openResults << m_app->path("shared.zip");
+        m_app->dialogs.answers << UserDialogs::Answer::Yes;
+        songMenu(1);
+        QVERIFY(m_app->dialogs.messages.last().startsWith("1 files of the bundle are here already:\n" +
+                                                          m_app->path("two.bmx")));
+        QCOMPARE(status->text(), "Installed 1 files from " + m_app->path("shared.zip"));
+        // Songs dropped on the list join it.
+        QVERIFY(m_app->write("three.bmw", ""));
+        QMimeData dropped;
+        dropped.setUrls({QUrl::fromLocalFile(m_app->path("three.bmw")), QUrl::fromLocalFile(m_app->path("x.txt"))});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, {});
+        QApplication::sendEvent(songs, &enter); // Qt delivers a drop to the widget the drag entered
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, {});
+        QApplication::sendEvent(songs, &drop);
+        QCOMPARE(column(list("songList")).size(), 3);
+        QVERIFY(drop.isAccepted());
 
         // One About box at a time; closing the main window closes, and so unloads, it too.
         button("aboutButton")->click();
