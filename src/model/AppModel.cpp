@@ -867,6 +867,10 @@ bool AppModel::fetchCatalogues()
         TransferOutcome outcome;
         outcome.job = TransferOutcome::Job::Catalogue;
         outcome.catalogue = fetched;
+        // New lists are shown at once, as "Refresh" would show them (and with its texts).
+        if (fetched.ok()) {
+            readCatalogues();
+        }
         endTransfer(outcome);
     });
     return true;

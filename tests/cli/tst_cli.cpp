@@ -292,6 +292,14 @@ private slots:
         QVERIFY(statuses.contains(QString("Downloading alleffects.php   %1 bytes downloaded").arg(effects)));
         statuses.removeIf([](const QString& line) { return line.endsWith(" bytes downloaded"); });
         QVERIFY(log.removeOne("allgenerators.php") && log.removeOne("alleffects.php"));
+        // Then the new lists are read as "Refresh" reads them, with its statuses.
+        QCOMPARE(statuses.mid(statuses.size() - 6, 5),
+                 (QStringList{"Reading Plugvault generators list",
+                              "Completed reading allgenerators.txt  list.  3 machines.  47 lines.",
+                              "Reading Plugvault effects list",
+                              "Completed reading alleffects.txt list.  1 machines.  19 lines.",
+                              "Generator list contains  3 machines.  Effects list contains  1 machines."}));
+        statuses.remove(statuses.size() - 6, 5);
         QCOMPARE(statuses, log);
 
         // A song with a machine of each kind the catalogue has, and one it has not.
