@@ -1,46 +1,32 @@
 #include "model/AppModel.h"
 
-#include "base/FolderEntries.h"
 #include "base/NumberText.h"
 #include "base/PathText.h"
-#include "base/SafeWrite.h"
 #include "base/Platform.h"
 #include "base/TextCodec.h"
 #include "base/Version.h"
-#include "bundle/SongBundle.h"
-#include "catalogue/CatalogueFetch.h"
-#include "catalogue/CatalogueRows.h"
-#include "catalogue/CatalogueText.h"
 #include "catalogue/MachineMatch.h"
-#include "host/ArchiveAddress.h"
 #include "host/HostDiscovery.h"
 #include "host/ProgramFolder.h"
+#include "model/ModelReport.h"
 #include "song/SongScan.h"
-#include "transfer/HttpTransfer.h"
-#include "transfer/MachineDownload.h"
-#include "transfer/MachineInstall.h"
-#include "transfer/TransferReport.h"
-#include "unzip/Unzip.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
-#include <algorithm>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
-#include <QTimer>
+
+#include <algorithm>
 
 const QString AppModel::kAppTitle = QStringLiteral("Gearwarden ") + QLatin1String(gw::kVersion);
 
 namespace {
 
 using Kind = gw::MachineKind;
-
-QString fromUtf8(const std::string& text) { return QString::fromStdString(text); }
-std::string toUtf8(const QString& text) { return text.toStdString(); }
-QString numberText(qint64 number) { return fromUtf8(gw::NumberText(number)); }
-QString decoded(std::string_view bytes) { return fromUtf8(gw::platform::ansiToUtf8(bytes)); }
+using gw::model::decoded;
+using gw::model::fromUtf8;
+using gw::model::numberText;
+using gw::model::toUtf8;
 
 // The most often a long step offers the views a chance to paint: about one screen frame.
 constexpr int kBusyIntervalMs = 15;
@@ -63,35 +49,6 @@ const CatalogueFile& catalogueFile(Kind kind)
 
 } // namespace
 
-/** Transfers and installs report to the model's status line, log and dialogs. */
-class AppModel::Report : public TransferReport
-{
-public:
-    explicit Report(AppModel& model)
-        : m_model(model)
-    {
-    }
-
-    void status(const QString& text, bool showNow) override { m_model.setStatus(text, showNow); }
-    void startLog(const QString& line) override { m_model.resetLog({line}); }
-    void log(const QString& line) override { m_model.appendLog(line); }
-    void clearLog() override
-    {
-        // "Fetch all missing" keeps every machine's lines, so its log tells the whole run.
-        if (!m_model.m_fetchingAll) {
-            m_model.resetLog({});
-        }
-    }
-    void progress(qint64 received, qint64 total) override { emit m_model.transferProgress(received, total); }
-    void message(const QString& text) override { m_model.showMessage(text); }
-    bool askYesNo(const QString& text, const QString& title) override
-    {
-        return m_model.m_setup.dialogs->message(text, title, UserDialogs::Buttons::YesNo) == UserDialogs::Answer::Yes;
-    }
-
-private:
-    AppModel& m_model;
-};
 
 /** Puts what a song scan reports into the model: status, log, messages, used lists and the song's report. */
 class AppModel::ScanToModel : public gw::ScanSink
@@ -503,224 +460,6 @@ void AppModel::clearUsed()
     setStatus(QStringLiteral("Cleared lists for used generators and effects"));
 }
 
-// --- song bundles --------------------------------------------------------------------------------------------
-
-namespace {
-
-/** Collects the machines a song uses, and its message, without touching the model's lists. */
-class UsedMachines : public gw::ScanSink
-{
-public:
-    void setStatus(const std::string&, bool) override {}
-    void startLog(const std::string&) override {}
-    void log(const std::string&) override {}
-    void showMessage(const std::string& text) override { message = fromUtf8(text); }
-    void addUsed(const gw::MachineRef& machine) override
-    {
-        (machine.isGenerator() ? generators : effects).insert(decoded(machine.dll));
-    }
-
-    SortedNames generators;
-    SortedNames effects;
-    QString message;
-};
-
-} // namespace
-
-BundleOutcome AppModel::saveBundle(const QStringList& givenSongs, const QString& zipPath)
-{
-    BundleOutcome outcome;
-    // The zip keeps a song by its file name, and the folder it is unpacked into ignores letter case.
-    QStringList songs;
-    QHash<QString, QString> byName;
-    for (const QString& song : givenSongs) {
-        const QFileInfo info(song);
-        const QString name = fromUtf8(gw::foldCase(toUtf8(info.fileName())));
-        const QString seen = byName.value(name);
-        if (seen.isEmpty()) {
-            byName.insert(name, info.absoluteFilePath());
-            songs << song;
-        } else if (seen != info.absoluteFilePath()) {
-            setStatus(QStringLiteral("Did not save ") + zipPath + QStringLiteral(": two songs are named ") +
-                      info.fileName());
-            return outcome;
-        }
-    }
-    UsedMachines used;
-    for (const QString& song : songs) {
-        used.message.clear();
-        gw::scanSong(gw::pathBytesFromText(song), used);
-        if (!used.message.isEmpty()) {
-            outcome.unreadable = true;
-            showMessage(used.message);
-        }
-    }
-    if (outcome.unreadable) {
-        setStatus(QStringLiteral("Did not save ") + zipPath + QStringLiteral(": a song could not be read"));
-        return outcome;
-    }
-    BundlePlan plan;
-    plan.songs = songs;
-    plan.machines = bundleMachines(used.generators.names(), used.effects.names(), generatorsFolder(), effectsFolder());
-    for (const BundleMachine& machine : plan.machines) {
-        (machine.source.isEmpty() ? outcome.missing : outcome.inZip) += 1;
-        appendLog((machine.kind == Kind::Generator ? QStringLiteral("generator ") : QStringLiteral("effect ")) +
-                  machine.dll + (machine.source.isEmpty() ? QStringLiteral(": missing") : QStringLiteral(": in the zip")));
-    }
-    QString error;
-    outcome.songs = static_cast<int>(songs.size());
-    outcome.written = writeBundle(plan, zipPath, error);
-    if (!outcome.written) {
-        logStatus(QStringLiteral("Unable to write ") + zipPath + QStringLiteral(": ") + error);
-        return outcome;
-    }
-    logStatus(QStringLiteral("Saved") + numberText(outcome.songs) + QStringLiteral(" songs and") +
-              numberText(outcome.inZip) + QStringLiteral(" machines to ") + zipPath +
-              (outcome.missing ? QStringLiteral(";") + numberText(outcome.missing) +
-                                     QStringLiteral(" machines are missing here and not in it")
-                               : QString()));
-    return outcome;
-}
-
-void AppModel::saveBundleFromDialog()
-{
-    const QStringList songs = m_songs.tickedOrCurrent();
-    if (songs.isEmpty()) {
-        setStatus(QStringLiteral("No bmx or bmw selected"));
-        return;
-    }
-    // Offered beside the first song, under its name.
-    const QFileInfo first(songs.first());
-    QString zipPath = m_setup.dialogs->saveFile(
-        QStringLiteral("Save songs with their machines"), QStringLiteral("Zip files (*.zip)|*.zip"),
-        first.absolutePath() + QDir::separator() + first.completeBaseName() + QStringLiteral(".zip"));
-    if (zipPath.isEmpty()) {
-        return;
-    }
-    if (!zipPath.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive)) {
-        zipPath += QStringLiteral(".zip");
-    }
-    resetLog({});
-    saveBundle(songs, zipPath);
-}
-
-BundleInstall AppModel::installBundle(const QString& zipPath, const QString& songsFolder, bool overwrite)
-{
-    BundleInstall result;
-    BundleContents contents;
-    QString error;
-    if (!readBundle(zipPath, contents, error)) {
-        logStatus(QStringLiteral("Unable to read ") + zipPath + QStringLiteral(": ") + error);
-        return result;
-    }
-    result.read = true;
-    result.notTaken = contents.skipped;
-    const struct
-    {
-        const QStringList& entries;
-        QString folder;
-        bool songs;
-    } groups[] = {{contents.generators, generatorsFolder(), false},
-                  {contents.effects, effectsFolder(), false},
-                  {contents.songs, songsFolder, true}};
-    for (const auto& group : groups) {
-        if (group.entries.isEmpty()) {
-            continue;
-        }
-        if (!QDir().mkpath(group.folder)) {
-            result.notTaken << group.entries.join(QStringLiteral(", ")) + QStringLiteral(": cannot create ") + group.folder;
-            continue;
-        }
-        // A machine replaced with --yes is backed up as a download's is; a song is replaced as it is.
-        gw::UnzipOptions options = machineUnzipOptions(group.folder, overwrite);
-        if (group.songs) {
-            options.backupFolder.clear();
-        }
-        options.only = group.entries;
-        options.limits = bundleLimits(group.songs);
-        const gw::UnzipReport unzipped = gw::unzipFlat(zipPath, group.folder, options);
-        if (unzipped.state != gw::ArchiveState::Read) {
-            result.notTaken << group.entries.join(QStringLiteral(", ")) + QStringLiteral(": ") + unzipped.detail;
-            appendLog(result.notTaken.last());
-        }
-        for (const gw::UnzippedEntry& entry : unzipped.entries) {
-            QString notTaken;
-            switch (entry.result) {
-            case gw::EntryResult::Kept:
-                notTaken = entry.name + QStringLiteral(": kept the existing ") + entry.path;
-                result.kept << entry.path;
-                if (group.songs) {
-                    result.songs << entry.path;
-                }
-                break;
-            case gw::EntryResult::Skipped:
-                notTaken = entry.name + QStringLiteral(": ") + skipText(entry);
-                break;
-            case gw::EntryResult::BackedUp:
-                appendLog(QStringLiteral("kept the previous ") + QFileInfo(entry.path).fileName() +
-                          QStringLiteral(" as ") + entry.backup);
-                [[fallthrough]];
-            default:
-                appendLog(QStringLiteral("  inflating: ") + entry.path);
-                result.installed << entry.path;
-                if (group.songs) {
-                    result.songs << entry.path;
-                }
-                continue;
-            }
-            appendLog(notTaken);
-            result.notTaken << notTaken;
-        }
-    }
-    for (const QString& skipped : contents.skipped) {
-        appendLog(QStringLiteral("skipped ") + skipped);
-    }
-    setStatus(QStringLiteral("Installed") + numberText(result.installed.size()) + QStringLiteral(" files from ") +
-              zipPath + (result.notTaken.isEmpty() ? QString() : QStringLiteral(";") +
-                                                                   numberText(result.notTaken.size()) +
-                                                                   QStringLiteral(" not taken")));
-    return result;
-}
-
-void AppModel::installBundleFromDialog()
-{
-    UserDialogs::OpenRequest request;
-    request.title = QStringLiteral("Install a bundle of songs and their machines");
-    request.filter = QStringLiteral("Zip files (*.zip)|*.zip");
-    request.defaultExtension = QStringLiteral("zip");
-    request.initialFolder = songFolder();
-    request.mustExist = true;
-    const QString chosen = m_setup.dialogs->openFiles(request);
-    if (!chosen.isEmpty()) {
-        installReceivedBundle(chosen);
-    }
-}
-
-void AppModel::installReceivedBundle(const QString& zipPath)
-{
-    const QString host = songFolder();
-    const QString songs = host != m_programFolder ? host : QFileInfo(zipPath).absolutePath();
-    resetLog({});
-    BundleInstall done = installBundle(zipPath, songs, false);
-    if (done.read && !done.kept.isEmpty()) {
-        const QString question =
-            numberText(done.kept.size()).trimmed() + QStringLiteral(" files of the bundle are here already:\n") +
-            done.kept.join(QLatin1Char('\n')) +
-            QStringLiteral("\n\nReplace them with the bundle's?  A machine that differs is kept in ") +
-            m_gear.backupFolder() + QStringLiteral(" first.");
-        if (m_setup.dialogs->message(question, kAppTitle, UserDialogs::Buttons::YesNo) == UserDialogs::Answer::Yes) {
-            done = installBundle(zipPath, songs, true);
-        }
-    }
-    for (const QString& song : done.songs) {
-        addSong(song);
-    }
-    const QString status = m_status;
-    refreshGearFolders();
-    recheckMissing();
-    setStatus(status);
-}
-
 // --- scan and check --------------------------------------------------------------------------------------------
 
 void AppModel::scanOne(const QString& path)
@@ -853,29 +592,6 @@ QString MissingMatch::howText() const
     return move ? QStringLiteral("move") : QLatin1String(gw::matchWayText(way));
 }
 
-bool AppModel::fetchCatalogues()
-{
-    if (!beginTransfer()) {
-        return false;
-    }
-    if (!haveArchiveUrl()) {
-        m_transferInProgress = false;
-        return false;
-    }
-    CatalogueFetchJob job{m_programFolder, m_archiveBaseUrl, m_setup.transferLimits};
-    fetchCatalogue(*m_transfer, *m_report, job, [this](const CatalogueOutcome& fetched) {
-        TransferOutcome outcome;
-        outcome.job = TransferOutcome::Job::Catalogue;
-        outcome.catalogue = fetched;
-        // New lists are shown at once, as "Refresh" would show them (and with its texts).
-        if (fetched.ok()) {
-            readCatalogues();
-        }
-        endTransfer(outcome);
-    });
-    return true;
-}
-
 // --- selection and the catalogue table -------------------------------------------------------------------------
 
 void AppModel::selectMachine(Kind kind, const QString& entry)
@@ -955,240 +671,5 @@ void AppModel::viewCatalogue(Kind kind)
     loadCatalogueTable(kind);
     if (m_table.size() > 1) {
         selectMachine(kind, m_table.first().value(0));
-    }
-}
-
-// --- downloads -------------------------------------------------------------------------------------------------
-
-void AppModel::downloadSelected()
-{
-    // While a transfer runs, download() refuses with the one guard's message.
-    if (!m_transferInProgress && !m_selection.isValid()) {
-        const QString text =
-            QStringLiteral("No file selected from 'Download Generators' or 'Download Effects' machine lists");
-        showMessage(text);
-        setStatus(text);
-        return;
-    }
-    download(m_selection.kind, m_selection.entry);
-}
-
-bool AppModel::beginTransfer()
-{
-    if (m_transferInProgress) {
-        showMessage(QStringLiteral("There is already a download in progress"));
-        return false;
-    }
-    m_transferInProgress = true;
-    m_cancelled = false;
-    return true;
-}
-
-void AppModel::endTransfer(const TransferOutcome& outcome)
-{
-    m_transferInProgress = false;
-    emit transferFinished(outcome);
-}
-
-bool AppModel::download(Kind kind, const QString& entry)
-{
-    if (!beginTransfer()) {
-        return false;
-    }
-    if (!haveArchiveUrl()) {
-        m_transferInProgress = false;
-        return false;
-    }
-    startDownload(kind, entry, [this](const DownloadOutcome& downloaded) {
-        TransferOutcome outcome;
-        outcome.job = TransferOutcome::Job::Download;
-        outcome.download = downloaded;
-        endTransfer(outcome);
-    });
-    return true;
-}
-
-void AppModel::startDownload(Kind kind, const QString& entry, const std::function<void(const DownloadOutcome&)>& done)
-{
-    MachineDownloadJob job;
-    job.entry = entry;
-    job.generators = kind == Kind::Generator;
-    job.programFolder = m_programFolder;
-    job.machinesBaseUrl = m_archiveBaseUrl + QStringLiteral("machines/");
-    job.maxBytes = m_setup.transferLimits.maxZipBytes;
-    job.idleMs = m_setup.transferLimits.idleMs;
-    job.totalMs = m_setup.transferLimits.zipTotalMs;
-    downloadMachine(
-        *m_transfer, *m_report, job,
-        [this, kind](const QString& zipPath) { return installDownloadedZip(zipPath, kind); }, done);
-}
-
-InstallResult AppModel::installDownloadedZip(const QString& zipPath, Kind kind)
-{
-    const QString destination = kind == Kind::Generator ? generatorsFolder() : effectsFolder();
-    InstallResult result;
-    if (!QDir().mkpath(destination)) {
-        result.reason = QStringLiteral("Unable to create ") + destination;
-        m_report->logStatus(result.reason);
-        return result;
-    }
-    const MachineInstall install = installZip(zipPath, destination, *m_report);
-    refreshGearFolders();
-    recheckMissing();
-    if (!install.installed) {
-        // Said last, so the status line (and a batch's result) holds why; a batch is not stopped by a box.
-        if (!m_fetchingAll) {
-            showMessage(install.problem);
-        }
-        setStatus(install.problem);
-    }
-    result.ok = install.installed;
-    result.reason = install.problem;
-    return result;
-}
-
-bool AppModel::askArchiveUrl()
-{
-    QString url = m_setup.dialogs
-                      ->askText(QStringLiteral("Machine archive"),
-                                QStringLiteral("The machine archive's address (its base URL, such as "
-                                               "http://archive.example/):"),
-                                m_archiveBaseUrl)
-                      .trimmed();
-    if (url.isEmpty()) {
-        return false;
-    }
-    QString why;
-    url = gw::checkedArchiveUrl(url, &why);
-    if (url.isEmpty()) {
-        showMessage(why);
-        setStatus(why);
-        return false;
-    }
-    m_archiveBaseUrl = url;
-    emit archiveUrlChanged(url);
-    return true;
-}
-
-bool AppModel::haveArchiveUrl()
-{
-    // The address is the user's to give: asked for once, then remembered; nothing is tried without it.
-    if (!m_archiveBaseUrl.isEmpty() || askArchiveUrl()) {
-        return true;
-    }
-    logStatus(QStringLiteral("No machine archive address is set, so nothing was fetched.  Give it when asked, with "
-                             "\"Archive address\" in the About box, or with --archive-url."));
-    return false;
-}
-
-bool AppModel::fetchAllMissing()
-{
-    if (!beginTransfer()) {
-        return false;
-    }
-    m_fetchAll = FetchAllRun();
-    m_fetchingAll = true;
-    resetLog({});
-    m_fetchAll.matches = matchMissing();
-    // Asked for once, not once per machine; without it the moves still happen.
-    const bool anyDownload = std::any_of(m_fetchAll.matches.begin(), m_fetchAll.matches.end(),
-                                         [](const MissingMatch& match) { return !match.entry.isEmpty(); });
-    m_fetchAll.canDownload = anyDownload && haveArchiveUrl();
-    QTimer::singleShot(0, this, &AppModel::fetchNextMissing);
-    return true;
-}
-
-void AppModel::fetchNextMissing()
-{
-    FetchAllRun& run = m_fetchAll;
-    if (run.results.size() == run.matches.size()) {
-        m_fetchingAll = false;
-        emit fetchAllStepChanged({});
-        checkMissing();
-        TransferOutcome outcome;
-        outcome.job = TransferOutcome::Job::FetchAll;
-        outcome.fetched = run.results;
-        return endTransfer(outcome);
-    }
-    const MissingMatch match = run.matches.at(run.results.size());
-    emit fetchAllStepChanged(numberText(run.results.size() + 1).trimmed() + QStringLiteral(" of ") +
-                             numberText(run.matches.size()).trimmed() + QStringLiteral(", ") + match.dll);
-    setStatus(QStringLiteral("Fetching missing machines: ") + numberText(run.results.size() + 1) +
-                  QStringLiteral(" of ") + numberText(run.matches.size()) + QStringLiteral(", ") + match.dll,
-              true);
-    FetchResult done{match, FetchResult::Kind::Failed, {}};
-    const QString key = QString::number(int(match.kind)) + match.entry;
-    if (m_cancelled) {
-        done.reason = QStringLiteral("cancelled");
-    } else if (match.move) {
-        done.reason = moveMisplaced(match);
-        done.result = done.reason.isEmpty() ? FetchResult::Kind::Moved : FetchResult::Kind::Failed;
-    } else if (match.entry.isEmpty()) {
-        done.result = FetchResult::Kind::NoMatch;
-        logStatus(QStringLiteral("The catalogue has no match for ") + match.dll);
-    } else if (!run.canDownload) {
-        done.reason = QStringLiteral("no machine archive address is set");
-    } else if (run.byEntry.contains(key)) {
-        done.result = run.byEntry.value(key).result;
-        done.reason = run.byEntry.value(key).reason;
-    } else {
-        startDownload(match.kind, match.entry, [this, done, key](const DownloadOutcome& downloaded) mutable {
-            done.result = downloaded.installed() ? FetchResult::Kind::Installed : FetchResult::Kind::Failed;
-            done.reason = downloaded.reason;
-            m_fetchAll.byEntry.insert(key, done);
-            m_fetchAll.results << done;
-            QTimer::singleShot(0, this, &AppModel::fetchNextMissing);
-        });
-        return;
-    }
-    run.results << done;
-    // One machine a turn of the event loop, so the window stays live and Cancel is seen.
-    QTimer::singleShot(0, this, &AppModel::fetchNextMissing);
-}
-
-QString AppModel::moveMisplaced(const MissingMatch& match)
-{
-    // It lies in the other kind's folder, under its name there.
-    const bool generator = match.kind == Kind::Generator;
-    const QString folder = generator ? effectsFolder() : generatorsFolder();
-    const QString onDisk = fromUtf8(gw::findEntryIgnoringCase(toUtf8(folder), toUtf8(match.dll)));
-    if (onDisk.isEmpty()) {
-        return match.dll + QStringLiteral(" is no longer in ") + folder;
-    }
-    moveDll(onDisk, generator ? Kind::Effect : Kind::Generator, false);
-    if (QFileInfo::exists(folder + QDir::separator() + onDisk)) {
-        return QStringLiteral("unable to move ") + onDisk + QStringLiteral(" out of ") + folder +
-               QStringLiteral(": it is in use, or the folder cannot be written");
-    }
-    return {};
-}
-
-void AppModel::selectMissing(Kind kind, const QString& missingEntry)
-{
-    const gw::MissingMachine* machine = missingMachine(kind, missingEntry);
-    for (const MissingMatch& match : matchMissing()) {
-        if (!machine || match.kind != kind || match.dll != fromUtf8(machine->dll)) {
-            continue;
-        }
-        if (match.move) {
-            setStatus(match.dll + QStringLiteral(" is in the other gear folder: it needs a move, not a download"));
-        } else if (match.entry.isEmpty()) {
-            setStatus(QStringLiteral("The catalogue has no match for ") + match.dll);
-        } else {
-            selectMachine(kind, match.entry);
-        }
-        return;
-    }
-}
-
-void AppModel::cancelTransfer()
-{
-    if (!m_transferInProgress) {
-        return;
-    }
-    m_cancelled = true; // "Fetch all missing" stops the rest
-    if (m_transfer->isRunning()) {
-        m_transfer->cancel();
-        logStatus(QStringLiteral("Cancelling download"));
     }
 }

@@ -1,0 +1,286 @@
+// The model's transfers: the catalogue, one machine, and every missing machine, one at a time.
+#include "model/ModelReport.h"
+
+#include "base/FolderEntries.h"
+#include "base/PathText.h"
+#include "base/SafeWrite.h"
+#include "base/TextCodec.h"
+#include "bundle/SongBundle.h"
+#include "catalogue/CatalogueFetch.h"
+#include "host/ArchiveAddress.h"
+#include "host/HostDiscovery.h"
+#include "song/SongScan.h"
+#include "transfer/HttpTransfer.h"
+#include "transfer/MachineDownload.h"
+#include "transfer/MachineInstall.h"
+#include "unzip/Unzip.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QTimer>
+
+#include <algorithm>
+
+using Kind = gw::MachineKind;
+using gw::model::decoded;
+using gw::model::fromUtf8;
+using gw::model::numberText;
+using gw::model::toUtf8;
+
+bool AppModel::fetchCatalogues()
+{
+    if (!beginTransfer()) {
+        return false;
+    }
+    if (!haveArchiveUrl()) {
+        m_transferInProgress = false;
+        return false;
+    }
+    CatalogueFetchJob job{m_programFolder, m_archiveBaseUrl, m_setup.transferLimits};
+    fetchCatalogue(*m_transfer, *m_report, job, [this](const CatalogueOutcome& fetched) {
+        TransferOutcome outcome;
+        outcome.job = TransferOutcome::Job::Catalogue;
+        outcome.catalogue = fetched;
+        // New lists are shown at once, as "Refresh" would show them (and with its texts).
+        if (fetched.ok()) {
+            readCatalogues();
+        }
+        endTransfer(outcome);
+    });
+    return true;
+}
+
+void AppModel::downloadSelected()
+{
+    // While a transfer runs, download() refuses with the one guard's message.
+    if (!m_transferInProgress && !m_selection.isValid()) {
+        const QString text =
+            QStringLiteral("No file selected from 'Download Generators' or 'Download Effects' machine lists");
+        showMessage(text);
+        setStatus(text);
+        return;
+    }
+    download(m_selection.kind, m_selection.entry);
+}
+
+bool AppModel::beginTransfer()
+{
+    if (m_transferInProgress) {
+        showMessage(QStringLiteral("There is already a download in progress"));
+        return false;
+    }
+    m_transferInProgress = true;
+    m_cancelled = false;
+    return true;
+}
+
+void AppModel::endTransfer(const TransferOutcome& outcome)
+{
+    m_transferInProgress = false;
+    emit transferFinished(outcome);
+}
+
+bool AppModel::download(Kind kind, const QString& entry)
+{
+    if (!beginTransfer()) {
+        return false;
+    }
+    if (!haveArchiveUrl()) {
+        m_transferInProgress = false;
+        return false;
+    }
+    startDownload(kind, entry, [this](const DownloadOutcome& downloaded) {
+        TransferOutcome outcome;
+        outcome.job = TransferOutcome::Job::Download;
+        outcome.download = downloaded;
+        endTransfer(outcome);
+    });
+    return true;
+}
+
+void AppModel::startDownload(Kind kind, const QString& entry, const std::function<void(const DownloadOutcome&)>& done)
+{
+    MachineDownloadJob job;
+    job.entry = entry;
+    job.generators = kind == Kind::Generator;
+    job.programFolder = m_programFolder;
+    job.machinesBaseUrl = m_archiveBaseUrl + QStringLiteral("machines/");
+    job.maxBytes = m_setup.transferLimits.maxZipBytes;
+    job.idleMs = m_setup.transferLimits.idleMs;
+    job.totalMs = m_setup.transferLimits.zipTotalMs;
+    downloadMachine(
+        *m_transfer, *m_report, job,
+        [this, kind](const QString& zipPath) { return installDownloadedZip(zipPath, kind); }, done);
+}
+
+InstallResult AppModel::installDownloadedZip(const QString& zipPath, Kind kind)
+{
+    const QString destination = kind == Kind::Generator ? generatorsFolder() : effectsFolder();
+    InstallResult result;
+    if (!QDir().mkpath(destination)) {
+        result.reason = QStringLiteral("Unable to create ") + destination;
+        m_report->logStatus(result.reason);
+        return result;
+    }
+    const MachineInstall install = installZip(zipPath, destination, *m_report);
+    refreshGearFolders();
+    recheckMissing();
+    if (!install.installed) {
+        // Said last, so the status line (and a batch's result) holds why; a batch is not stopped by a box.
+        if (!m_fetchingAll) {
+            showMessage(install.problem);
+        }
+        setStatus(install.problem);
+    }
+    result.ok = install.installed;
+    result.reason = install.problem;
+    return result;
+}
+
+bool AppModel::askArchiveUrl()
+{
+    QString url = m_setup.dialogs
+                      ->askText(QStringLiteral("Machine archive"),
+                                QStringLiteral("The machine archive's address (its base URL, such as "
+                                               "http://archive.example/):"),
+                                m_archiveBaseUrl)
+                      .trimmed();
+    if (url.isEmpty()) {
+        return false;
+    }
+    QString why;
+    url = gw::checkedArchiveUrl(url, &why);
+    if (url.isEmpty()) {
+        showMessage(why);
+        setStatus(why);
+        return false;
+    }
+    m_archiveBaseUrl = url;
+    emit archiveUrlChanged(url);
+    return true;
+}
+
+bool AppModel::haveArchiveUrl()
+{
+    // The address is the user's to give: asked for once, then remembered; nothing is tried without it.
+    if (!m_archiveBaseUrl.isEmpty() || askArchiveUrl()) {
+        return true;
+    }
+    logStatus(QStringLiteral("No machine archive address is set, so nothing was fetched.  Give it when asked, with "
+                             "\"Archive address\" in the About box, or with --archive-url."));
+    return false;
+}
+
+bool AppModel::fetchAllMissing()
+{
+    if (!beginTransfer()) {
+        return false;
+    }
+    m_fetchAll = FetchAllRun();
+    m_fetchingAll = true;
+    resetLog({});
+    m_fetchAll.matches = matchMissing();
+    // Asked for once, not once per machine; without it the moves still happen.
+    const bool anyDownload = std::any_of(m_fetchAll.matches.begin(), m_fetchAll.matches.end(),
+                                         [](const MissingMatch& match) { return !match.entry.isEmpty(); });
+    m_fetchAll.canDownload = anyDownload && haveArchiveUrl();
+    QTimer::singleShot(0, this, &AppModel::fetchNextMissing);
+    return true;
+}
+
+void AppModel::fetchNextMissing()
+{
+    FetchAllRun& run = m_fetchAll;
+    if (run.results.size() == run.matches.size()) {
+        m_fetchingAll = false;
+        emit fetchAllStepChanged({});
+        checkMissing();
+        TransferOutcome outcome;
+        outcome.job = TransferOutcome::Job::FetchAll;
+        outcome.fetched = run.results;
+        return endTransfer(outcome);
+    }
+    const MissingMatch match = run.matches.at(run.results.size());
+    emit fetchAllStepChanged(numberText(run.results.size() + 1).trimmed() + QStringLiteral(" of ") +
+                             numberText(run.matches.size()).trimmed() + QStringLiteral(", ") + match.dll);
+    setStatus(QStringLiteral("Fetching missing machines: ") + numberText(run.results.size() + 1) +
+                  QStringLiteral(" of ") + numberText(run.matches.size()) + QStringLiteral(", ") + match.dll,
+              true);
+    FetchResult done{match, FetchResult::Kind::Failed, {}};
+    const QString key = QString::number(int(match.kind)) + match.entry;
+    if (m_cancelled) {
+        done.reason = QStringLiteral("cancelled");
+    } else if (match.move) {
+        done.reason = moveMisplaced(match);
+        done.result = done.reason.isEmpty() ? FetchResult::Kind::Moved : FetchResult::Kind::Failed;
+    } else if (match.entry.isEmpty()) {
+        done.result = FetchResult::Kind::NoMatch;
+        logStatus(QStringLiteral("The catalogue has no match for ") + match.dll);
+    } else if (!run.canDownload) {
+        done.reason = QStringLiteral("no machine archive address is set");
+    } else if (run.byEntry.contains(key)) {
+        done.result = run.byEntry.value(key).result;
+        done.reason = run.byEntry.value(key).reason;
+    } else {
+        startDownload(match.kind, match.entry, [this, done, key](const DownloadOutcome& downloaded) mutable {
+            done.result = downloaded.installed() ? FetchResult::Kind::Installed : FetchResult::Kind::Failed;
+            done.reason = downloaded.reason;
+            m_fetchAll.byEntry.insert(key, done);
+            m_fetchAll.results << done;
+            QTimer::singleShot(0, this, &AppModel::fetchNextMissing);
+        });
+        return;
+    }
+    run.results << done;
+    // One machine a turn of the event loop, so the window stays live and Cancel is seen.
+    QTimer::singleShot(0, this, &AppModel::fetchNextMissing);
+}
+
+QString AppModel::moveMisplaced(const MissingMatch& match)
+{
+    // It lies in the other kind's folder, under its name there.
+    const bool generator = match.kind == Kind::Generator;
+    const QString folder = generator ? effectsFolder() : generatorsFolder();
+    const QString onDisk = fromUtf8(gw::findEntryIgnoringCase(toUtf8(folder), toUtf8(match.dll)));
+    if (onDisk.isEmpty()) {
+        return match.dll + QStringLiteral(" is no longer in ") + folder;
+    }
+    moveDll(onDisk, generator ? Kind::Effect : Kind::Generator, false);
+    if (QFileInfo::exists(folder + QDir::separator() + onDisk)) {
+        return QStringLiteral("unable to move ") + onDisk + QStringLiteral(" out of ") + folder +
+               QStringLiteral(": it is in use, or the folder cannot be written");
+    }
+    return {};
+}
+
+void AppModel::selectMissing(Kind kind, const QString& missingEntry)
+{
+    const gw::MissingMachine* machine = missingMachine(kind, missingEntry);
+    for (const MissingMatch& match : matchMissing()) {
+        if (!machine || match.kind != kind || match.dll != fromUtf8(machine->dll)) {
+            continue;
+        }
+        if (match.move) {
+            setStatus(match.dll + QStringLiteral(" is in the other gear folder: it needs a move, not a download"));
+        } else if (match.entry.isEmpty()) {
+            setStatus(QStringLiteral("The catalogue has no match for ") + match.dll);
+        } else {
+            selectMachine(kind, match.entry);
+        }
+        return;
+    }
+}
+
+void AppModel::cancelTransfer()
+{
+    if (!m_transferInProgress) {
+        return;
+    }
+    m_cancelled = true; // "Fetch all missing" stops the rest
+    if (m_transfer->isRunning()) {
+        m_transfer->cancel();
+        logStatus(QStringLiteral("Cancelling download"));
+    }
+}
+
