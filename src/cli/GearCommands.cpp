@@ -174,7 +174,8 @@ int runGear(const GearOptions& options, std::ostream& out, std::ostream& err)
     if (hostFolder.empty()) {
         return ExitError;
     }
-    const GearInventory inventory = takeInventory(hostFolder, options.songs.isEmpty() ? nullptr : &songs);
+    const GearInventory inventory = takeInventory(hostFolder, options.songs.isEmpty() ? nullptr : &songs,
+                                                  options.programFolder.toStdString() + kGearCacheName);
     if (options.json) {
         printJson(inventory, out);
     } else {

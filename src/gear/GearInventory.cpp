@@ -2,9 +2,11 @@
 
 #include "base/FolderEntries.h"
 #include "base/Platform.h"
+#include "base/SafeWrite.h"
 #include "host/HostDiscovery.h"
 
 #include <QCryptographicHash>
+#include <QFile>
 
 #include <algorithm>
 #include <array>
@@ -42,16 +44,25 @@ Architecture architectureOf(std::FILE* file, std::uint64_t size)
         size);
 }
 
-/** Fills in what reading the file tells: size, time, hash and architecture. */
-void readMachine(InstalledMachine& machine, std::vector<char>& buffer)
+/** The file's size and time, without reading it; false when it cannot be looked at. */
+bool lookAt(InstalledMachine& machine)
 {
     const fs::path path = pathFromUtf8(machine.path);
     std::error_code error;
     const auto modified = fs::last_write_time(path, error);
-    if (!error) {
-        machine.modified = std::chrono::time_point_cast<std::chrono::system_clock::duration>(
-            std::chrono::file_clock::to_sys(modified));
+    const std::uintmax_t size = error ? 0 : fs::file_size(path, error);
+    if (error) {
+        return false;
     }
+    machine.modified =
+        std::chrono::time_point_cast<std::chrono::system_clock::duration>(std::chrono::file_clock::to_sys(modified));
+    machine.size = size;
+    return true;
+}
+
+/** Fills in what reading the file tells: size, hash and architecture. */
+void readMachine(InstalledMachine& machine, std::vector<char>& buffer)
+{
     const File file(platform::openForReading(machine.path));
     if (!file || std::fseek(file.get(), 0, SEEK_END) != 0) {
         machine.flags |= Unreadable;
@@ -75,6 +86,59 @@ void readMachine(InstalledMachine& machine, std::vector<char>& buffer)
         return;
     }
     machine.sha256 = hash.result().toHex().toStdString();
+}
+
+/** What the cache keeps of one DLL: enough to know it has not changed, and what reading it told. */
+struct Remembered
+{
+    std::uint64_t size = 0;
+    std::int64_t modified = 0; // ticks of the system clock since its epoch
+    std::string sha256;
+    Architecture architecture = Architecture::NotWindows;
+};
+
+std::int64_t ticks(const InstalledMachine& machine) { return machine.modified.time_since_epoch().count(); }
+
+/** One line a DLL: sha256, architecture, size, time, path, tab-separated; lines that do not parse are dropped. */
+std::map<std::string, Remembered> readCache(const std::string& cacheFile)
+{
+    std::map<std::string, Remembered> cache;
+    QFile file(QString::fromStdString(cacheFile));
+    if (cacheFile.empty() || !file.open(QIODevice::ReadOnly)) {
+        return cache;
+    }
+    while (!file.atEnd()) {
+        const QList<QByteArray> fields = file.readLine().trimmed().split('\t');
+        bool sizeOk = false, timeOk = false, archOk = false;
+        Remembered remembered;
+        if (fields.size() != 5 || fields[0].size() != 64) {
+            continue;
+        }
+        remembered.sha256 = fields[0].toStdString();
+        const int architecture = fields[1].toInt(&archOk);
+        remembered.size = fields[2].toULongLong(&sizeOk);
+        remembered.modified = fields[3].toLongLong(&timeOk);
+        if (archOk && sizeOk && timeOk && architecture >= 0 && architecture <= int(Architecture::DotNetX64)) {
+            remembered.architecture = static_cast<Architecture>(architecture);
+            cache[fields[4].toStdString()] = remembered;
+        }
+    }
+    return cache;
+}
+
+void writeCache(const std::string& cacheFile, const std::vector<InstalledMachine>& machines)
+{
+    QByteArray text;
+    for (const InstalledMachine& machine : machines) {
+        if (!machine.sha256.empty()) {
+            text += QByteArray::fromStdString(machine.sha256) + '\t' + QByteArray::number(int(machine.architecture)) +
+                    '\t' + QByteArray::number(qulonglong(machine.size)) + '\t' +
+                    QByteArray::number(qlonglong(ticks(machine))) + '\t' + QByteArray::fromStdString(machine.path) +
+                    '\n';
+        }
+    }
+    // A cache that cannot be written costs time at the next run, nothing else.
+    writeFileSafely(QString::fromStdString(cacheFile), text);
 }
 
 /** How many of the songs name each machine, by machine key: each song counted once per machine. */
@@ -123,7 +187,8 @@ Architecture hostArchitecture(const std::string& hostFolder)
     return architectureOf(file.get(), static_cast<std::uint64_t>(std::ftell(file.get())));
 }
 
-GearInventory takeInventory(const std::string& hostFolder, const std::vector<SongUse>* songs)
+GearInventory takeInventory(const std::string& hostFolder, const std::vector<SongUse>* songs,
+                            const std::string& cacheFile)
 {
     GearInventory inventory{hostFolder, hostArchitecture(hostFolder), {}};
     const std::array<std::pair<GearKind, std::string>, 2> folders = {
@@ -138,20 +203,36 @@ GearInventory takeInventory(const std::string& hostFolder, const std::vector<Son
             inventory.machines.push_back(std::move(machine));
         }
     }
-    // Hashing is the cost, bound by the processor rather than the disk: one reader per core.
+    // Hashing is the cost, bound by the processor rather than the disk: what the cache knows unchanged is not read
+    // again, the rest has one reader per core.
+    const std::map<std::string, Remembered> cache = readCache(cacheFile);
+    std::vector<InstalledMachine*> toRead;
+    for (InstalledMachine& machine : inventory.machines) {
+        const auto known = cache.find(machine.path);
+        if (lookAt(machine) && known != cache.end() && known->second.size == machine.size &&
+            known->second.modified == ticks(machine)) {
+            machine.sha256 = known->second.sha256;
+            machine.architecture = known->second.architecture;
+        } else {
+            toRead.push_back(&machine);
+        }
+    }
     std::atomic<std::size_t> next = 0;
-    const auto readSome = [&inventory, &next] {
+    const auto readSome = [&toRead, &next] {
         std::vector<char> buffer(kChunk);
-        for (std::size_t i = next++; i < inventory.machines.size(); i = next++) {
-            readMachine(inventory.machines[i], buffer);
+        for (std::size_t i = next++; i < toRead.size(); i = next++) {
+            readMachine(*toRead[i], buffer);
         }
     };
-    std::vector<std::jthread> readers(std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()),
-                                                            inventory.machines.size()));
+    std::vector<std::jthread> readers(
+        std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), toRead.size()));
     for (std::jthread& reader : readers) {
         reader = std::jthread(readSome);
     }
     readers.clear(); // joins
+    if (!cacheFile.empty() && (!toRead.empty() || cache.size() != inventory.machines.size())) {
+        writeCache(cacheFile, inventory.machines);
+    }
 
     const Architecture host = processArchitecture(inventory.hostArchitecture);
     std::map<std::string, InstalledMachine*> generators;

@@ -51,9 +51,15 @@ struct GearInventory
 /**
  * Lists the DLLs of hostFolder's gear folders, reads each once (hash and header), and flags them. With songs, each
  * machine counts the songs that name it (a companion such as NAME.GUI.dll counts those of NAME) and is flagged
- * Unused when none does; without, usedBy stays -1.
+ * Unused when none does; without, usedBy stays -1. With a cache file, a DLL whose size and time are those the cache
+ * holds for its path takes its hash and architecture from there instead of being read, and the cache is rewritten
+ * when it changed.
  */
-GearInventory takeInventory(const std::string& hostFolder, const std::vector<SongUse>* songs);
+GearInventory takeInventory(const std::string& hostFolder, const std::vector<SongUse>* songs,
+                            const std::string& cacheFile = {});
+
+/** The cache file takeInventory keeps in the program folder. */
+inline constexpr const char* kGearCacheName = "gearhashes.txt";
 
 /** The architecture of the host's executable (buzz.exe in any letter case) in hostFolder; NotWindows when none. */
 Architecture hostArchitecture(const std::string& hostFolder);

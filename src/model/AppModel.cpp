@@ -268,7 +268,8 @@ const gw::GearInventory& AppModel::installedMachines()
             songs.push_back(gw::readSongUse(gw::pathBytesFromText(song)));
             keepResponsive();
         }
-        m_installed = gw::takeInventory(toUtf8(hostFolder()), songs.empty() ? nullptr : &songs);
+        m_installed = gw::takeInventory(toUtf8(hostFolder()), songs.empty() ? nullptr : &songs,
+                                        toUtf8(m_programFolder) + gw::kGearCacheName);
     }
     return *m_installed;
 }

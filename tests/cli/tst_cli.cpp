@@ -257,6 +257,19 @@ private slots:
         QCOMPARE(gui["sha256"].toString(), QCryptographicHash::hash(anyCpu, QCryptographicHash::Sha256).toHex());
         QCOMPARE(gui["size"].toInt(), 300000);
 
+        // A second look takes what did not change from the program folder's cache (a cache that lies shows it),
+        // and reads again what did.
+        QByteArray cache = contents(prog("gearhashes.txt"));
+        const QByteArray hash = gui["sha256"].toString().toLatin1();
+        QVERIFY(cache.contains(hash));
+        QVERIFY(writeBytes(prog("gearhashes.txt"), cache.replace(hash, QByteArray(64, 'f'))));
+        QVERIFY(writeBytes(host("gear/effects/Page.dll"), x64));
+        const QJsonArray again = QJsonDocument::fromJson(run({"gear", "--json", "--host-folder", host({})}).out.toUtf8())
+                                     .object()["machines"]
+                                     .toArray();
+        QCOMPARE(again[1]["sha256"].toString(), QString(64, 'f'));
+        QCOMPARE(again[4]["architecture"].toString(), "x64");
+
         // The machine as the user names it: any letter case, with or without ".dll"; and the kinds it is used as.
         const Result twin = run({"where-used", "twin", songs});
         QCOMPARE(twin.status, 0);
