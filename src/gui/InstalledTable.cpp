@@ -46,7 +46,7 @@ InstalledTable::InstalledTable(QWidget* parent)
     setHeaderLabels({QStringLiteral("Kind"), QStringLiteral("File"), QStringLiteral("Size"), QStringLiteral("Modified"),
                      QStringLiteral("Architecture"), QStringLiteral("Used by"), QStringLiteral("Flags"),
                      QStringLiteral("SHA-256")});
-    const int widths[] = {70, 200, 80, 130, 110, 60, 220, 420};
+    const int widths[] = {70, 200, 80, 130, 140, 60, 220, 420};
     for (int column = 0; column < ColumnCount; ++column) {
         setColumnWidth(column, widths[column]);
     }
