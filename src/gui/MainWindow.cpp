@@ -1,5 +1,6 @@
 #include "gui/MainWindow.h"
 
+#include "base/PathText.h"
 #include "gui/AboutBox.h"
 #include "gui/CatalogueWindow.h"
 #include "gui/FetchResultsDialog.h"
@@ -321,7 +322,8 @@ void MainWindow::fillSongs()
     m_songList->clear();
     const SortedNames& songs = m_model.songs();
     for (int row = 0; row < songs.size(); ++row) {
-        auto* item = new QListWidgetItem(songs.at(row), m_songList);
+        // A name that is not UTF-8 shows its bytes as Latin-1 letters; the model keeps the bytes themselves.
+        auto* item = new QListWidgetItem(gw::displayPath(songs.at(row)), m_songList);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(m_model.isTicked(row) ? Qt::Checked : Qt::Unchecked);
     }
