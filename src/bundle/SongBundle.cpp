@@ -149,7 +149,7 @@ gw::UnzipLimits bundleLimits(bool songs)
 bool readBundle(const QString& zipPath, BundleContents& contents, QString& error)
 {
     int code = 0;
-    std::unique_ptr<zip_t, ZipDiscarder> archive(zip_open(QFile::encodeName(zipPath).constData(), ZIP_RDONLY, &code));
+    std::unique_ptr<zip_t, ZipDiscarder> archive(zip_open(gw::pathBytesFromText(zipPath).c_str(), ZIP_RDONLY, &code));
     if (!archive) {
         error = zipError(code);
         return false;

@@ -1,5 +1,6 @@
 #include "unzip/Unzip.h"
 
+#include "base/PathText.h"
 #include "base/TextCodec.h"
 #include "unzip/EntryName.h"
 
@@ -310,7 +311,7 @@ UnzipReport unzipFlat(const QString& zipPath, const QString& folder, const Unzip
 {
     UnzipReport report;
     int error = 0;
-    std::unique_ptr<zip_t, ZipCloser> archive(zip_open(QFile::encodeName(zipPath).constData(), ZIP_RDONLY, &error));
+    std::unique_ptr<zip_t, ZipCloser> archive(zip_open(gw::pathBytesFromText(zipPath).c_str(), ZIP_RDONLY, &error));
     if (!archive) {
         // A zip cut short is no zip to libzip either; it still begins as one, which a web page does not.
         QFile file(zipPath);
