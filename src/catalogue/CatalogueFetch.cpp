@@ -22,8 +22,8 @@ QString numberText(qint64 number)
 constexpr std::size_t kWindow = 1 << 20;
 constexpr std::size_t kOverlap = 1 << 16;
 
-const QString kPages[] = {QStringLiteral("allgenerators.php"), QStringLiteral("alleffects.php")};
-const QString kLists[] = {QStringLiteral("allgenerators.txt"), QStringLiteral("alleffects.txt")};
+const QString kPages[] = {QLatin1String(gw::catalogueFiles(true).page), QLatin1String(gw::catalogueFiles(false).page)};
+const QString kLists[] = {QLatin1String(gw::catalogueFiles(true).list), QLatin1String(gw::catalogueFiles(false).list)};
 
 /** A fetch of both pages, kept alive by the callbacks that continue it. */
 struct CatalogueRun

@@ -1,5 +1,6 @@
 #include "host/ProgramFolder.h"
 
+#include "catalogue/CatalogueText.h"
 #include "host/ArchiveAddress.h"
 
 #include <QCoreApplication>
@@ -43,7 +44,7 @@ QString resolveProgramFolder(const QString& requested)
     if (data.isEmpty() || !QDir().mkpath(data)) {
         return withSeparator(own);
     }
-    for (const char* name : {"allgenerators.txt", "alleffects.txt"}) {
+    for (const char* name : {catalogueFiles(true).list, catalogueFiles(false).list}) {
         const QString target = QDir(data).filePath(QLatin1String(name));
         const QString source = QDir(shipped).filePath(QLatin1String(name));
         if (!shipped.isEmpty() && !QFileInfo::exists(target) && QFileInfo::exists(source)) {
