@@ -6,6 +6,9 @@
 
 namespace gw {
 
+/** The host's settings key under HKEY_CURRENT_USER: the one place that names it. */
+inline constexpr std::string_view kHostSettingsKey = "Software\\Jeskola\\Buzz\\Settings";
+
 /**
  * The host's own settings under HKEY_CURRENT_USER\Software\Jeskola\Buzz\Settings, read (never written) afresh on
  * every call: from the Windows registry on Windows, from Wine's registry file elsewhere, from memory in tests.

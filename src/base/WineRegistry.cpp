@@ -20,7 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 
 // user.reg holds HKEY_CURRENT_USER, so its section names are relative to it.
-constexpr std::u16string_view kSettingsKey = u"Software\\Jeskola\\Buzz\\Settings";
 constexpr std::string_view kHeader = "WINE REGISTRY Version 2";
 // The host reads its settings into a MAX_PATH buffer; a value that does not fit is, for it, not there.
 constexpr std::size_t kHostBufferSize = 260;
@@ -384,7 +383,7 @@ HostSettings::Value WineRegistrySettings::read(std::string_view valueName) const
     if (!file) {
         return {Status::KeyMissing, {}};
     }
-    const Lookup lookup = findValue(*file, kSettingsKey, utf8ToUtf16(valueName));
+    const Lookup lookup = findValue(*file, utf8ToUtf16(kHostSettingsKey), utf8ToUtf16(valueName));
     if (!lookup.keyFound) {
         return {Status::KeyMissing, {}};
     }

@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kSettingsKey = "HKEY_CURRENT_USER\\Software\\Jeskola\\Buzz\\Settings";
+const std::string kSettingsKey = "HKEY_CURRENT_USER\\" + std::string(kHostSettingsKey);
 
 void fallBack(HostFolder& result, const std::string& programFolder, const std::string& message)
 {
