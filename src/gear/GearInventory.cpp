@@ -113,10 +113,12 @@ bool GearInventory::anyFlagged() const
 Architecture hostArchitecture(const std::string& hostFolder)
 {
     const std::string name = findEntryIgnoringCase(hostFolder, "buzz.exe");
-    if (name.empty()) {
-        return Architecture::NotWindows;
-    }
-    const File file(platform::openForReading(hostFolder + name));
+    return name.empty() ? Architecture::NotWindows : fileArchitecture(hostFolder + name);
+}
+
+Architecture fileArchitecture(const std::string& path)
+{
+    const File file(platform::openForReading(path));
     if (!file || std::fseek(file.get(), 0, SEEK_END) != 0 || std::ftell(file.get()) < 0) {
         return Architecture::NotWindows;
     }

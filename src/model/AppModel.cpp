@@ -579,7 +579,16 @@ QList<MissingMatch> AppModel::matchMissing() const
 QString FetchResult::resultText() const
 {
     switch (result) {
-    case Kind::Installed: return QStringLiteral("installed");
+    case Kind::Installed: {
+        const gw::Architecture needs = gw::processArchitecture(architecture);
+        const gw::Architecture host = gw::processArchitecture(hostArchitecture);
+        return QStringLiteral("installed") + (source.isEmpty() ? QString() : QStringLiteral(" from ") + source) +
+               (needs == gw::Architecture::NotWindows || host == gw::Architecture::NotWindows || needs == host
+                    ? QString()
+                    : QStringLiteral(" (%1; the host is %2)")
+                          .arg(QString::fromStdString(gw::architectureText(architecture)),
+                               QString::fromStdString(gw::architectureText(hostArchitecture))));
+    }
     case Kind::Moved: return QStringLiteral("moved");
     case Kind::NoMatch: return QStringLiteral("no match");
     case Kind::Failed: break;

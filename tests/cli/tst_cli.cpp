@@ -331,7 +331,8 @@ private slots:
                  qPrintable(replaced.err));
         QVERIFY(replaced.out.endsWith("\nEffects folder is unzip destination\nUnzipping " + prog("Glass_Chorus.zip") +
                                       " to " + host("gear/effects") + "\nComplete unzipped " +
-                                      prog("Glass_Chorus.zip") + " to " + host("gear/effects") + "\n"));
+                                      prog("Glass_Chorus.zip") + " to " + host("gear/effects") +
+                                      "\nGlass Chorus.dll: not a Windows DLL\n"));
 
         // The song with its machines, into a fresh host: only the machine this host lacks is still missing.
         const QString bundle = m_dir->filePath("shared.zip"), fresh = m_dir->filePath("fresh");
