@@ -70,7 +70,8 @@ const QList<CommandInfo>& commands()
          "gearwarden bundle [--host-folder DIR] -o OUT.zip SONG...",
          "Write OUT.zip holding each song at its top level and every machine the songs use (but the host's own)\n"
          "that is installed, as gear/generators/NAME.dll or gear/effects/NAME.dll by the kind the songs use it as,\n"
-         "found in either gear folder, plus machines.txt: each machine, its kind and whether the zip holds it.\n"
+         "found in either gear folder, plus machines.txt: each machine, its kind and whether the zip holds it,\n"
+         "and for each DLL in the zip its SHA-256 and architecture (tab-separated).\n"
          "The zip is written under a temporary name and renamed.\n"
          "Exit status: 0 every machine is in the zip, 1 some are missing here (the zip is still written), 2 usage\n"
          "error or a song that could not be read.\n"},
@@ -80,7 +81,10 @@ const QList<CommandInfo>& commands()
          "gearwarden install-bundle [--yes] [--host-folder DIR] [--songs-to DIR] BUNDLE.zip",
          "Install a bundle's DLLs (those directly in gear/generators/ and gear/effects/) into the host's gear\n"
          "folders and its songs (.bmx and .bmw at its top level) into --songs-to (default: the current folder).\n"
-         "Anything else in the zip is listed and skipped; nothing is written outside those folders.\n"
+         "Anything else in the zip is listed and skipped; nothing is written outside those folders. Each DLL is\n"
+         "checked against machines.txt: one it does not list, or whose SHA-256 differs, is skipped; a bundle whose\n"
+         "machines.txt gives no SHA-256 (made by an earlier version) is installed with a note that it is not\n"
+         "verified. Each installed DLL's architecture is logged, with a warning when the host cannot load it.\n"
          "  --yes               replace files that are there already (otherwise they are kept)\n"
          "Exit status: 0 everything was installed, 1 something was skipped or kept, 2 usage error or a bundle\n"
          "that cannot be read.\n"},
