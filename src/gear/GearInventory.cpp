@@ -155,7 +155,6 @@ GearInventory takeInventory(const std::string& hostFolder, const std::vector<Son
     }
     readers.clear(); // joins
 
-    const Architecture host = processArchitecture(inventory.hostArchitecture);
     std::map<std::string, InstalledMachine*> generators;
     for (InstalledMachine& machine : inventory.machines) {
         if (machine.kind == GearKind::Generator) {
@@ -167,8 +166,7 @@ GearInventory takeInventory(const std::string& hostFolder, const std::vector<Son
         if (machine.architecture == Architecture::NotWindows && !machine.has(Unreadable)) {
             machine.flags |= NotWindowsDll;
         }
-        const Architecture needs = processArchitecture(machine.architecture);
-        if (host != Architecture::NotWindows && needs != Architecture::NotWindows && needs != host) {
+        if (otherArchitecture(machine.architecture, inventory.hostArchitecture)) {
             machine.flags |= OtherArchitecture;
         }
         if (machine.kind == GearKind::Effect) {

@@ -358,6 +358,8 @@ private:
     /** Where a downloaded zip meets the install: the one place that calls it. */
     InstallResult installDownloadedZip(const QString& zipPath, Kind kind);
     void fetchNextMissing();
+    /** Whether the run may download: the archive's address is asked for once, when a machine first needs it. */
+    bool fetchAllCanDownload();
     /** Installs a missing machine found in the run's local folders into done; false when none installed. */
     bool installFound(const MissingMatch& match, FetchResult& done);
     /** Logs an installed DLL's architecture, and a warning when the host cannot load it; returns it. */

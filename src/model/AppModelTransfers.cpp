@@ -197,7 +197,7 @@ bool AppModel::fetchAllMissing(const QStringList& localFolders)
             return !match.entry.isEmpty() && !match.move && (!m_fetchAll.local || m_fetchAll.local->find(match.dll).isEmpty());
         });
     if (anyDownload) {
-        m_fetchAll.canDownload = haveArchiveUrl();
+        fetchAllCanDownload();
     }
     QTimer::singleShot(0, this, &AppModel::fetchNextMissing);
     return true;
@@ -243,7 +243,7 @@ void AppModel::fetchNextMissing()
     } else if (match.entry.isEmpty()) {
         done.result = FetchResult::Kind::NoMatch;
         logStatus(QStringLiteral("The catalogue has no match for ") + match.dll);
-    } else if (!(run.canDownload ? *run.canDownload : *(run.canDownload = haveArchiveUrl()))) {
+    } else if (!fetchAllCanDownload()) {
         done.reason = QStringLiteral("no machine archive address is set");
     } else if (run.byEntry.contains(key)) {
         done.result = run.byEntry.value(key).result;
@@ -267,6 +267,14 @@ void AppModel::fetchNextMissing()
     run.results << done;
     // One machine a turn of the event loop, so the window stays live and Cancel is seen.
     QTimer::singleShot(0, this, &AppModel::fetchNextMissing);
+}
+
+bool AppModel::fetchAllCanDownload()
+{
+    if (!m_fetchAll.canDownload) {
+        m_fetchAll.canDownload = haveArchiveUrl();
+    }
+    return *m_fetchAll.canDownload;
 }
 
 bool AppModel::installFound(const MissingMatch& match, FetchResult& done)
@@ -314,8 +322,7 @@ gw::Architecture AppModel::reportArchitecture(const QString& dllPath)
     const QString name = QFileInfo(dllPath).fileName();
     const QString dllText = fromUtf8(gw::architectureText(dll));
     appendLog(name + QStringLiteral(": ") + dllText);
-    const gw::Architecture needs = gw::processArchitecture(dll), runs = gw::processArchitecture(host);
-    if (needs != gw::Architecture::NotWindows && runs != gw::Architecture::NotWindows && needs != runs) {
+    if (gw::otherArchitecture(dll, host)) {
         appendLog(name + QStringLiteral(" is ") + dllText + QStringLiteral(" but the host is ") +
                   fromUtf8(gw::architectureText(host)) + QStringLiteral(": it will not load"));
     }
