@@ -9,9 +9,9 @@
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QHash>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 
 #include <zip.h>
 
@@ -72,9 +72,10 @@ std::vector<BundleMachine> bundleMachines(const QStringList& generatorsUsed, con
                 if (!found.empty() && QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly)) {
                     machine.source = path;
                     const QByteArray bytes = file.readAll();
-                    machine.sha256 = QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
-                    machine.architecture = QString::fromStdString(gw::architectureText(gw::readArchitecture(
-                        std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())))));
+                    machine.sha256 =
+                        QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+                    machine.architecture = QString::fromStdString(gw::architectureText(gw::readArchitecture(std::span(
+                        reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())))));
                     break;
                 }
             }
@@ -88,9 +89,9 @@ QByteArray machinesText(const std::vector<BundleMachine>& machines)
     QByteArray text;
     for (const BundleMachine& machine : machines) {
         text += (machine.kind == Kind::Generator ? "generator\t" : "effect\t") + machine.dll.toUtf8() +
-                (machine.source.isEmpty() ? QByteArray("\tmissing\n")
-                                          : "\tin the zip\t" + machine.sha256.toLatin1() + '\t' +
-                                                machine.architecture.toUtf8() + '\n');
+                (machine.source.isEmpty()
+                     ? QByteArray("\tmissing\n")
+                     : "\tin the zip\t" + machine.sha256.toLatin1() + '\t' + machine.architecture.toUtf8() + '\n');
     }
     return text;
 }
@@ -159,7 +160,10 @@ gw::UnzipLimits bundleLimits(bool songs)
 
 namespace {
 
-QString folded(const QString& text) { return QString::fromStdString(gw::foldCase(text.toStdString())); }
+QString folded(const QString& text)
+{
+    return QString::fromStdString(gw::foldCase(text.toStdString()));
+}
 
 /** An entry's bytes, at most limit of them; empty when it cannot be read whole. */
 QByteArray entryBytes(zip_t* archive, const QString& name, qint64 limit)
@@ -191,7 +195,8 @@ void verifyMachines(zip_t* archive, BundleContents& contents)
                           QString::fromLatin1(fields.at(3)));
         }
     }
-    for (auto [entries, kind] : {std::pair{&contents.generators, "generator"}, std::pair{&contents.effects, "effect"}}) {
+    for (auto [entries, kind] :
+         {std::pair{&contents.generators, "generator"}, std::pair{&contents.effects, "effect"}}) {
         QStringList kept;
         for (const QString& name : *entries) {
             const QString key = QLatin1String(kind) + QLatin1Char('\t') + folded(name.section(QLatin1Char('/'), -1));

@@ -168,7 +168,7 @@ int usageError(std::ostream& err, const QString& command, const QString& message
 
 struct Parsed
 {
-    QHash<QString, QString> values; // the last value of each option
+    QHash<QString, QString> values;    // the last value of each option
     QHash<QString, QStringList> every; // every value of each option, in order
     QSet<QString> flags;
     QStringList positional;

@@ -32,7 +32,10 @@ struct EntryCloser
     void operator()(zip_file_t* file) const { zip_fclose(file); }
 };
 
-QString folded(const QString& name) { return QString::fromStdString(foldCase(name.toStdString())); }
+QString folded(const QString& name)
+{
+    return QString::fromStdString(foldCase(name.toStdString()));
+}
 
 Zip openZip(const QString& path)
 {
@@ -154,8 +157,9 @@ LocalInstall installLocal(const LocalFind& found, const QString& gearFolder, con
         }
     }
     const WriteOutcome written = writeFileSafely(target, bytes);
-    done.reason = written.ok() ? QString() : written.reason.isEmpty() ? QStringLiteral("it could not be written")
-                                                                     : written.reason;
+    done.reason = written.ok()               ? QString()
+                  : written.reason.isEmpty() ? QStringLiteral("it could not be written")
+                                             : written.reason;
     done.result = written.ok() ? LocalInstall::Result::Installed : LocalInstall::Result::Failed;
     return done;
 }

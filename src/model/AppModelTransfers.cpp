@@ -194,7 +194,8 @@ bool AppModel::fetchAllMissing(const QStringList& localFolders)
     // moves still happen.
     const bool anyDownload =
         std::any_of(m_fetchAll.matches.begin(), m_fetchAll.matches.end(), [this](const MissingMatch& match) {
-            return !match.entry.isEmpty() && !match.move && (!m_fetchAll.local || m_fetchAll.local->find(match.dll).isEmpty());
+            return !match.entry.isEmpty() && !match.move &&
+                   (!m_fetchAll.local || m_fetchAll.local->find(match.dll).isEmpty());
         });
     if (anyDownload) {
         fetchAllCanDownload();

@@ -337,7 +337,8 @@ private slots:
         QCOMPARE(bundled.status, 1);
         QVERIFY(bundled.out.contains("effect Nowhere.dll: missing\n"));
         QVERIFY(QDir().mkpath(fresh));
-        const Result installed = run({"install-bundle", "--host-folder", fresh, "--songs-to", fresh + "/songs", bundle});
+        const Result installed =
+            run({"install-bundle", "--host-folder", fresh, "--songs-to", fresh + "/songs", bundle});
         QCOMPARE(installed.status, 0);
         QVERIFY(!installed.out.contains("not verified")); // the bundle carries each DLL's SHA-256
         const Result again = run({"scan", "--host-folder", fresh, fresh + "/songs"});
@@ -379,13 +380,14 @@ private slots:
         const Result r = run({"fetch-missing", "--from", a, "--from", b, "--host-folder", host({}), "--archive-url",
                               m_server->baseUrl(), m_dir->filePath("song.bmx")});
         QCOMPARE(r.status, 0);
-        QCOMPARE(r.out, "Machine           Kind       Entry             Result\n"
-                        "Acme Kick.dll     generator  Acme_Kick.zip     installed from " + a +
-                            "/sub/acme KICK.dll (x64; the host is x86)\n"
-                            "Lunar Arp.dll     generator  Lunar_Arp.zip     installed from " + b +
-                            "/pack.zip/deep/er/Lunar Arp.dll\n"
-                            "Glass Chorus.dll  effect     Glass_Chorus.zip  installed from " + b +
-                            "/pack.zip/stuff/Glass Chorus.dll\n");
+        const QString table = "Machine           Kind       Entry             Result\n"
+                              "Acme Kick.dll     generator  Acme_Kick.zip     "
+                              "installed from A/sub/acme KICK.dll (x64; the host is x86)\n"
+                              "Lunar Arp.dll     generator  Lunar_Arp.zip     "
+                              "installed from B/pack.zip/deep/er/Lunar Arp.dll\n"
+                              "Glass Chorus.dll  effect     Glass_Chorus.zip  "
+                              "installed from B/pack.zip/stuff/Glass Chorus.dll\n";
+        QCOMPARE(r.out, QString(table).replace("A/", a + '/').replace("B/", b + '/'));
         QVERIFY2(r.err.contains("Skipped " + a + "/Lunar Arp.dll: it is not a Windows DLL\n") &&
                      r.err.contains("acme KICK.dll is x64 but the host is x86: it will not load\n"),
                  qPrintable(r.err));
@@ -407,13 +409,15 @@ private slots:
         const QString tampered = "gear/effects/Wide.dll: its SHA-256 differs from the one machines.txt gives";
         const QString unlisted = "gear/effects/Wide.dll: machines.txt does not list it, so it cannot be verified";
         QTest::newRow("verified") << kick + wide << 0 << QStringList{"Kick.dll", "Wide.dll"}
-                                  << QStringList{"Kick.dll: x64", "Kick.dll is x64 but the host is x86: it will not load",
+                                  << QStringList{"Kick.dll: x64",
+                                                 "Kick.dll is x64 but the host is x86: it will not load",
                                                  "Wide.dll: x86"};
         QTest::newRow("tampered") << kick + QByteArray(wide).replace("$w", "$k") << 1 << QStringList{"Kick.dll"}
                                   << QStringList{"skipped " + tampered};
-        QTest::newRow("unlisted") << kick + "effect\tWide.dll\tmissing\n" << 1 << QStringList{"Kick.dll"}
-                                  << QStringList{"skipped " + unlisted};
-        QTest::newRow("earlier version") << QByteArray("generator\tKick.dll\tin the zip\neffect\tWide.dll\tin the zip\n")
+        QTest::newRow("unlisted") << kick + "effect\tWide.dll\tmissing\n"
+                                  << 1 << QStringList{"Kick.dll"} << QStringList{"skipped " + unlisted};
+        QTest::newRow("earlier version") << QByteArray(
+                                                "generator\tKick.dll\tin the zip\neffect\tWide.dll\tin the zip\n")
                                          << 0 << QStringList{"Kick.dll", "Wide.dll"}
                                          << QStringList{"gear/generators/Kick.dll: not verified, as machines.txt gives "
                                                         "no SHA-256 (the bundle was made by an earlier version)"};
@@ -423,7 +427,9 @@ private slots:
         QFETCH(QByteArray, list);
         QFETCH(QStringList, said);
         const QByteArray x86 = dll(gw::test::peFile(0x14C, 0x10B)), x64 = dll(gw::test::peFile(0x8664, 0x20B));
-        const auto sha = [](const QByteArray& bytes) { return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex(); };
+        const auto sha = [](const QByteArray& bytes) {
+            return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+        };
         list.replace("$k", sha(x64)).replace("$w", sha(x86));
         const QString bundle = m_dir->filePath("b.zip");
         QVERIFY(writeBytes(host("buzz.exe"), x86) && gw::test::ZipWriter()

@@ -150,8 +150,8 @@ private slots:
         zip_fclose(list);
         zip_discard(archive);
         // Each DLL in the zip with its SHA-256 and architecture, so the one who installs it can check it.
-        const QByteArray proof =
-            "\tin the zip\t" + QCryptographicHash::hash("x", QCryptographicHash::Sha256).toHex() + "\tnot a Windows DLL\n";
+        const QByteArray proof = "\tin the zip\t" + QCryptographicHash::hash("x", QCryptographicHash::Sha256).toHex() +
+                                 "\tnot a Windows DLL\n";
         QCOMPARE(QByteArray(text), "generator\tAcme Kick.dll\tmissing\neffect\tAcme Delay.dll" + proof +
                                        "effect\tStereo Wide.dll" + proof);
         // Saving left the used lists alone; the next scan fills them again.
@@ -259,10 +259,12 @@ private slots:
         QTest::addColumn<QByteArray>("path"); // asked for, unless the download stops before
         QTest::addColumn<QStringList>("log"); // $u the address, $z the zip, $g the gear folder
         const QStringList asked{"Downloading $u", "$e"};
-        const QStringList installed =
-            asked + QStringList{"Content-Length is  2500", "Completed download of $e   2500 bytes",
-                                "Generators folder is unzip destination", "Unzipping $z to $g",
-                                "Complete unzipped $z to $g", "Kick.dll: not a Windows DLL"};
+        const QStringList installed = asked + QStringList{"Content-Length is  2500",
+                                                          "Completed download of $e   2500 bytes",
+                                                          "Generators folder is unzip destination",
+                                                          "Unzipping $z to $g",
+                                                          "Complete unzipped $z to $g",
+                                                          "Kick.dll: not a Windows DLL"};
         const QStringList exists{"File exists Kick.zip"};
         const auto row = [](const char* name, How how, const QStringList& log, const char* entry = "Kick.zip",
                             const char* path = "/machines/Kick.zip") {
