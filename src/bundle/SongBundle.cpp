@@ -4,16 +4,20 @@
 #include "base/PathText.h"
 #include "base/SafeWrite.h"
 #include "base/TextCodec.h"
+#include "gear/PeHeader.h"
 #include "unzip/Unzip.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 
 #include <zip.h>
 
 #include <memory>
 #include <set>
+#include <span>
 
 namespace {
 
@@ -64,8 +68,14 @@ std::vector<BundleMachine> bundleMachines(const QStringList& generatorsUsed, con
             for (const QString& folder : folders) {
                 const std::string found = gw::findEntryIgnoringCase(folder.toStdString(), dll.toStdString());
                 const QString path = folder + QDir::separator() + QString::fromStdString(found);
-                if (!found.empty() && QFileInfo(path).isFile()) {
+                QFile file(path);
+                if (!found.empty() && QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly)) {
                     machine.source = path;
+                    const QByteArray bytes = file.readAll();
+                    machine.sha256 =
+                        QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+                    machine.architecture = QString::fromStdString(gw::architectureText(gw::readArchitecture(std::span(
+                        reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())))));
                     break;
                 }
             }
@@ -79,7 +89,9 @@ QByteArray machinesText(const std::vector<BundleMachine>& machines)
     QByteArray text;
     for (const BundleMachine& machine : machines) {
         text += (machine.kind == Kind::Generator ? "generator\t" : "effect\t") + machine.dll.toUtf8() +
-                (machine.source.isEmpty() ? "\tmissing\n" : "\tin the zip\n");
+                (machine.source.isEmpty()
+                     ? QByteArray("\tmissing\n")
+                     : "\tin the zip\t" + machine.sha256.toLatin1() + '\t' + machine.architecture.toUtf8() + '\n');
     }
     return text;
 }
@@ -146,6 +158,68 @@ gw::UnzipLimits bundleLimits(bool songs)
     return limits;
 }
 
+namespace {
+
+QString folded(const QString& text)
+{
+    return QString::fromStdString(gw::foldCase(text.toStdString()));
+}
+
+/** An entry's bytes, at most limit of them; empty when it cannot be read whole. */
+QByteArray entryBytes(zip_t* archive, const QString& name, qint64 limit)
+{
+    zip_stat_t stat;
+    if (zip_stat(archive, name.toUtf8().constData(), 0, &stat) != 0 || qint64(stat.size) > limit) {
+        return {};
+    }
+    struct Closer
+    {
+        void operator()(zip_file_t* file) const { zip_fclose(file); }
+    };
+    std::unique_ptr<zip_file_t, Closer> file(zip_fopen(archive, name.toUtf8().constData(), 0));
+    QByteArray bytes(qsizetype(stat.size), Qt::Uninitialized);
+    return file && zip_fread(file.get(), bytes.data(), stat.size) == zip_int64_t(stat.size) ? bytes : QByteArray();
+}
+
+/** Keeps the DLLs whose SHA-256 machines.txt gives; the others are skipped, or noted when it gives none. */
+void verifyMachines(zip_t* archive, BundleContents& contents)
+{
+    // kind and folded DLL name -> SHA-256, for the DLLs machines.txt says the zip holds
+    QHash<QString, QString> listed;
+    bool withHashes = false;
+    for (const QByteArray& line : entryBytes(archive, QStringLiteral("machines.txt"), 1 << 20).split('\n')) {
+        const QList<QByteArray> fields = line.split('\t');
+        if (fields.size() >= 5 && fields.at(2) == "in the zip") {
+            withHashes = true;
+            listed.insert(QString::fromUtf8(fields.at(0)) + QLatin1Char('\t') + folded(QString::fromUtf8(fields.at(1))),
+                          QString::fromLatin1(fields.at(3)));
+        }
+    }
+    for (auto [entries, kind] :
+         {std::pair{&contents.generators, "generator"}, std::pair{&contents.effects, "effect"}}) {
+        QStringList kept;
+        for (const QString& name : *entries) {
+            const QString key = QLatin1String(kind) + QLatin1Char('\t') + folded(name.section(QLatin1Char('/'), -1));
+            if (!withHashes) {
+                contents.unverified << name + QStringLiteral(": not verified, as machines.txt gives no SHA-256 (the "
+                                                             "bundle was made by an earlier version)");
+                kept << name;
+            } else if (!listed.contains(key)) {
+                contents.skipped << name + QStringLiteral(": machines.txt does not list it, so it cannot be verified");
+            } else if (QCryptographicHash::hash(entryBytes(archive, name, bundleLimits(false).maxEntrySize),
+                                                QCryptographicHash::Sha256)
+                           .toHex() != listed.value(key).toLatin1()) {
+                contents.skipped << name + QStringLiteral(": its SHA-256 differs from the one machines.txt gives");
+            } else {
+                kept << name;
+            }
+        }
+        *entries = kept;
+    }
+}
+
+} // namespace
+
 bool readBundle(const QString& zipPath, BundleContents& contents, QString& error)
 {
     int code = 0;
@@ -193,5 +267,6 @@ bool readBundle(const QString& zipPath, BundleContents& contents, QString& error
             *into << name;
         }
     }
+    verifyMachines(archive.get(), contents);
     return true;
 }

@@ -49,13 +49,18 @@ const QList<CommandInfo>& commands()
          "                      or \"move\" for a machine lying in the other gear folder\n"
          "Exit status: 0 nothing missing, 1 machines missing, 2 usage error or a song that could not be read.\n"},
         {"fetch-missing",
-         {QStringLiteral("--host-folder"), QStringLiteral("--program-folder"), QStringLiteral("--archive-url")},
+         {QStringLiteral("--host-folder"), QStringLiteral("--program-folder"), QStringLiteral("--archive-url"),
+          QStringLiteral("--from")},
          {QStringLiteral("--yes")},
-         "gearwarden fetch-missing [--yes] [--host-folder DIR] [--program-folder DIR] [--archive-url URL] PATH...",
+         "gearwarden fetch-missing [--yes] [--from DIR]... [--host-folder DIR] [--program-folder DIR]\n"
+         "                         [--archive-url URL] PATH...",
          "Scan the songs as scan does, find each missing machine in the catalogue lists, download and install\n"
          "every one found (each zip once), move the machines that lie in the other gear folder, check again, and\n"
-         "print a table: machine, kind, catalogue entry, result (\"installed\", \"moved\", \"no match\",\n"
-         "\"failed: ...\"). Progress goes to standard error.\n"
+         "print a table: machine, kind, catalogue entry, result (\"installed\", \"installed from FILE\", \"moved\",\n"
+         "\"no match\", \"failed: ...\"). Progress goes to standard error.\n"
+         "  --from DIR          first look for each missing machine in DIR (repeatable), recursively: NAME.dll in\n"
+         "                      any letter case, or an entry NAME.dll in any folder of a .zip; a file that is not a\n"
+         "                      Windows DLL is skipped. The archive is asked only for the machines not found there\n"
          "  --yes               overwrite earlier downloads of the same names\n"
          "Exit status: 0 nothing missing afterwards, 1 machines still missing, 2 usage error or a song that could\n"
          "not be read.\n"},
@@ -65,7 +70,8 @@ const QList<CommandInfo>& commands()
          "gearwarden bundle [--host-folder DIR] -o OUT.zip SONG...",
          "Write OUT.zip holding each song at its top level and every machine the songs use (but the host's own)\n"
          "that is installed, as gear/generators/NAME.dll or gear/effects/NAME.dll by the kind the songs use it as,\n"
-         "found in either gear folder, plus machines.txt: each machine, its kind and whether the zip holds it.\n"
+         "found in either gear folder, plus machines.txt: each machine, its kind and whether the zip holds it,\n"
+         "and for each DLL in the zip its SHA-256 and architecture (tab-separated).\n"
          "The zip is written under a temporary name and renamed.\n"
          "Exit status: 0 every machine is in the zip, 1 some are missing here (the zip is still written), 2 usage\n"
          "error or a song that could not be read.\n"},
@@ -75,7 +81,10 @@ const QList<CommandInfo>& commands()
          "gearwarden install-bundle [--yes] [--host-folder DIR] [--songs-to DIR] BUNDLE.zip",
          "Install a bundle's DLLs (those directly in gear/generators/ and gear/effects/) into the host's gear\n"
          "folders and its songs (.bmx and .bmw at its top level) into --songs-to (default: the current folder).\n"
-         "Anything else in the zip is listed and skipped; nothing is written outside those folders.\n"
+         "Anything else in the zip is listed and skipped; nothing is written outside those folders. Each DLL is\n"
+         "checked against machines.txt: one it does not list, or whose SHA-256 differs, is skipped; a bundle whose\n"
+         "machines.txt gives no SHA-256 (made by an earlier version) is installed with a note that it is not\n"
+         "verified. Each installed DLL's architecture is logged, with a warning when the host cannot load it.\n"
          "  --yes               replace files that are there already (otherwise they are kept)\n"
          "Exit status: 0 everything was installed, 1 something was skipped or kept, 2 usage error or a bundle\n"
          "that cannot be read.\n"},
@@ -159,7 +168,8 @@ int usageError(std::ostream& err, const QString& command, const QString& message
 
 struct Parsed
 {
-    QHash<QString, QString> values;
+    QHash<QString, QString> values;    // the last value of each option
+    QHash<QString, QStringList> every; // every value of each option, in order
     QSet<QString> flags;
     QStringList positional;
 };
@@ -175,6 +185,7 @@ bool parse(const CommandInfo& info, const QStringList& arguments, Parsed& parsed
                 return false;
             }
             parsed.values.insert(argument, arguments.at(++i));
+            parsed.every[argument] << arguments.at(i);
         } else if (info.flags.contains(argument)) {
             parsed.flags.insert(argument);
         } else if (argument.startsWith(QLatin1String("--"))) {
@@ -303,6 +314,9 @@ int run(const QStringList& arguments, std::ostream& out, std::ostream& err)
         options.hostFolder = QDir::toNativeSeparators(hostFolder);
         options.archiveUrl = archiveUrl;
         options.yes = parsed.flags.contains(QStringLiteral("--yes"));
+        for (const QString& folder : parsed.every.value(QStringLiteral("--from"))) {
+            options.from << absolutePath(folder);
+        }
         return runFetchMissing(options, out, err);
     }
     if (command == QLatin1String("bundle")) {

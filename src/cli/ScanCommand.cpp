@@ -163,7 +163,7 @@ int runFetchMissing(const ScanOptions& options, std::ostream& out, std::ostream&
     // The table is the output; what the transfers say is progress, on the error stream.
     followTransfer(*model, dialogs, err, err);
     const QList<FetchResult> results =
-        model->fetchAllMissing() ? waitForTransfer(*model).fetched : QList<FetchResult>();
+        model->fetchAllMissing(options.from) ? waitForTransfer(*model).fetched : QList<FetchResult>();
 
     QList<QStringList> table{
         {QStringLiteral("Machine"), QStringLiteral("Kind"), QStringLiteral("Entry"), QStringLiteral("Result")}};

@@ -16,6 +16,7 @@ struct ScanOptions
     bool json = false;
     QString archiveUrl; // fetch-missing
     bool yes = false;   // fetch-missing: overwrite earlier downloads
+    QStringList from;   // fetch-missing: folders looked in first for the missing machines
 };
 
 /** The scan command: the songs scanned by the model, then the text report or one JSON object. */

@@ -177,10 +177,12 @@ bool GearInventory::anyFlagged() const
 Architecture hostArchitecture(const std::string& hostFolder)
 {
     const std::string name = findEntryIgnoringCase(hostFolder, "buzz.exe");
-    if (name.empty()) {
-        return Architecture::NotWindows;
-    }
-    const File file(platform::openForReading(hostFolder + name));
+    return name.empty() ? Architecture::NotWindows : fileArchitecture(hostFolder + name);
+}
+
+Architecture fileArchitecture(const std::string& path)
+{
+    const File file(platform::openForReading(path));
     if (!file || std::fseek(file.get(), 0, SEEK_END) != 0 || std::ftell(file.get()) < 0) {
         return Architecture::NotWindows;
     }
@@ -234,7 +236,6 @@ GearInventory takeInventory(const std::string& hostFolder, const std::vector<Son
         writeCache(cacheFile, inventory.machines);
     }
 
-    const Architecture host = processArchitecture(inventory.hostArchitecture);
     std::map<std::string, InstalledMachine*> generators;
     for (InstalledMachine& machine : inventory.machines) {
         if (machine.kind == GearKind::Generator) {
@@ -246,8 +247,7 @@ GearInventory takeInventory(const std::string& hostFolder, const std::vector<Son
         if (machine.architecture == Architecture::NotWindows && !machine.has(Unreadable)) {
             machine.flags |= NotWindowsDll;
         }
-        const Architecture needs = processArchitecture(machine.architecture);
-        if (host != Architecture::NotWindows && needs != Architecture::NotWindows && needs != host) {
+        if (otherArchitecture(machine.architecture, inventory.hostArchitecture)) {
             machine.flags |= OtherArchitecture;
         }
         if (machine.kind == GearKind::Effect) {

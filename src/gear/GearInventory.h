@@ -64,6 +64,9 @@ inline constexpr const char* kGearCacheName = "gearhashes.txt";
 /** The architecture of the host's executable (buzz.exe in any letter case) in hostFolder; NotWindows when none. */
 Architecture hostArchitecture(const std::string& hostFolder);
 
+/** The architecture of the file at path (UTF-8); NotWindows when it is none or cannot be read. */
+Architecture fileArchitecture(const std::string& path);
+
 /** The texts of the flags, in bit order: "not a Windows DLL", "in both folders, same content" … */
 std::vector<std::string> flagTexts(unsigned flags);
 

@@ -96,6 +96,12 @@ std::string architectureText(Architecture architecture)
     return {};
 }
 
+bool otherArchitecture(Architecture module, Architecture host)
+{
+    const Architecture needs = processArchitecture(module), runs = processArchitecture(host);
+    return needs != Architecture::NotWindows && runs != Architecture::NotWindows && needs != runs;
+}
+
 Architecture processArchitecture(Architecture architecture)
 {
     switch (architecture) {

@@ -27,6 +27,12 @@ std::string architectureText(Architecture architecture);
  */
 Architecture processArchitecture(Architecture architecture);
 
+/**
+ * Whether a module cannot load in the host: both need a process architecture, and not the same one. False when
+ * either is unknown (NotWindows) or loads in any (.NET any CPU).
+ */
+bool otherArchitecture(Architecture module, Architecture host);
+
 /** Reads count bytes at offset into out; false when they are not all there. */
 using ReadAt = std::function<bool(std::uint64_t offset, std::size_t count, std::uint8_t* out)>;
 

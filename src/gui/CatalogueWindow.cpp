@@ -166,6 +166,8 @@ void CatalogueWindow::buildControls()
     // A transfer outlives a click: this window may be closed, and so deleted, before it ends.
     addButton("downloadButton", "Download", [model = &m_model] { model->downloadSelected(); });
     addButton("fetchAllButton", "Fetch all missing", [model = &m_model] { model->fetchAllMissing(); });
+    addButton("fetchFromFolderButton", "Look in a folder...",
+              [model = &m_model] { model->fetchAllMissingFromFolder(); });
     addButton("cancelDownloadButton", "Cancel Download", [this] { m_model.cancelTransfer(); });
     addButton("showMainButton", "Show Main View", [this] { lower(); });
     buttons->addStretch();

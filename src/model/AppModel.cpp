@@ -580,7 +580,13 @@ QList<MissingMatch> AppModel::matchMissing() const
 QString FetchResult::resultText() const
 {
     switch (result) {
-    case Kind::Installed: return QStringLiteral("installed");
+    case Kind::Installed:
+        return QStringLiteral("installed") + (source.isEmpty() ? QString() : QStringLiteral(" from ") + source) +
+               (gw::otherArchitecture(architecture, hostArchitecture)
+                    ? QStringLiteral(" (%1; the host is %2)")
+                          .arg(QString::fromStdString(gw::architectureText(architecture)),
+                               QString::fromStdString(gw::architectureText(hostArchitecture)))
+                    : QString());
     case Kind::Moved: return QStringLiteral("moved");
     case Kind::NoMatch: return QStringLiteral("no match");
     case Kind::Failed: break;

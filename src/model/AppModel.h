@@ -5,6 +5,7 @@
 #include "catalogue/CatalogueFetch.h"
 #include "check/MissingCheck.h"
 #include "gear/GearInventory.h"
+#include "gear/LocalSources.h"
 #include "model/Catalogues.h"
 #include "model/GearFolders.h"
 #include "model/SongList.h"
@@ -62,7 +63,14 @@ struct FetchResult
     MissingMatch match;
     Kind result = Kind::Failed;
     QString reason; // why it failed
-    /** "installed", "moved", "no match", or "failed: " and why, as fetch-missing prints it. */
+    QString source; // for one installed from the user's disk: the file, or the zip and its entry
+    /** The installed DLL's, and the host's (NotWindows: unknown); a clash is told after "installed". */
+    gw::Architecture architecture = gw::Architecture::NotWindows;
+    gw::Architecture hostArchitecture = gw::Architecture::NotWindows;
+    /**
+     * "installed" (with " from " and the source for one found on the user's disk, and " (x64; the host is x86)" for
+     * one the host cannot load), "moved", "no match", or "failed: " and why, as fetch-missing prints it.
+     */
     QString resultText() const;
 };
 
@@ -249,8 +257,12 @@ public:
      * Starts downloading and installing every matched missing machine of both kinds, one after the other (each entry
      * once), moving the ones in the other gear folder where they belong, and checking again at the end. Cancel stops
      * the rest; a failure does not. False when another transfer runs; otherwise transferFinished follows.
+     * localFolders are searched first, recursively, for each missing machine's DLL, loose or in a zip; a machine
+     * found there is installed from there, and the archive is asked only for the rest.
      */
-    bool fetchAllMissing();
+    bool fetchAllMissing(const QStringList& localFolders = {});
+    /** Asks for a folder holding machines with the folder dialog, and fetches all missing from it first. */
+    void fetchAllMissingFromFolder();
     /** Selects the catalogue machine that is this missing machine, or says that the catalogue has none. */
     void selectMissing(Kind kind, const QString& missingEntry);
     /** Reads both catalogue lists from the program folder. */
@@ -346,6 +358,12 @@ private:
     /** Where a downloaded zip meets the install: the one place that calls it. */
     InstallResult installDownloadedZip(const QString& zipPath, Kind kind);
     void fetchNextMissing();
+    /** Whether the run may download: the archive's address is asked for once, when a machine first needs it. */
+    bool fetchAllCanDownload();
+    /** Installs a missing machine found in the run's local folders into done; false when none installed. */
+    bool installFound(const MissingMatch& match, FetchResult& done);
+    /** Logs an installed DLL's architecture, and a warning when the host cannot load it; returns it. */
+    gw::Architecture reportArchitecture(const QString& dllPath);
     /** Moves a machine lying in the other gear folder; empty when it moved, or why not. */
     QString moveMisplaced(const MissingMatch& match);
 
@@ -382,7 +400,8 @@ private:
         QList<MissingMatch> matches;
         QList<FetchResult> results;
         QHash<QString, FetchResult> byEntry;
-        bool canDownload = false;
+        std::optional<bool> canDownload; // asked for when first needed
+        std::optional<gw::LocalSources> local;
     };
     FetchAllRun m_fetchAll;
     bool m_fetchingAll = false;

@@ -138,6 +138,9 @@ BundleInstall AppModel::installBundle(const QString& zipPath, const QString& son
     }
     result.read = true;
     result.notTaken = contents.skipped;
+    for (const QString& note : contents.unverified) {
+        appendLog(note);
+    }
     const struct
     {
         const QStringList& entries;
@@ -188,6 +191,8 @@ BundleInstall AppModel::installBundle(const QString& zipPath, const QString& son
                 result.installed << entry.path;
                 if (group.songs) {
                     result.songs << entry.path;
+                } else {
+                    reportArchitecture(entry.path);
                 }
                 continue;
             }

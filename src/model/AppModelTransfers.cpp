@@ -124,6 +124,12 @@ InstallResult AppModel::installDownloadedZip(const QString& zipPath, Kind kind)
         return result;
     }
     const MachineInstall install = installZip(zipPath, destination, *m_report);
+    for (const gw::UnzippedEntry& entry : install.unzip.entries) {
+        if (entry.result != gw::EntryResult::Skipped && entry.result != gw::EntryResult::Kept &&
+            entry.path.endsWith(QLatin1String(".dll"), Qt::CaseInsensitive)) {
+            reportArchitecture(entry.path);
+        }
+    }
     refreshGearFolders();
     recheckMissing();
     if (!install.installed) {
@@ -172,7 +178,7 @@ bool AppModel::haveArchiveUrl()
     return false;
 }
 
-bool AppModel::fetchAllMissing()
+bool AppModel::fetchAllMissing(const QStringList& localFolders)
 {
     if (!beginTransfer()) {
         return false;
@@ -181,12 +187,30 @@ bool AppModel::fetchAllMissing()
     m_fetchingAll = true;
     resetLog({});
     m_fetchAll.matches = matchMissing();
-    // Asked for once, not once per machine; without it the moves still happen.
-    const bool anyDownload = std::any_of(m_fetchAll.matches.begin(), m_fetchAll.matches.end(),
-                                         [](const MissingMatch& match) { return !match.entry.isEmpty(); });
-    m_fetchAll.canDownload = anyDownload && haveArchiveUrl();
+    if (!localFolders.isEmpty()) {
+        m_fetchAll.local.emplace(localFolders);
+    }
+    // Asked for once, not once per machine, and only when some machine is not on the user's disk; without it the
+    // moves still happen.
+    const bool anyDownload =
+        std::any_of(m_fetchAll.matches.begin(), m_fetchAll.matches.end(), [this](const MissingMatch& match) {
+            return !match.entry.isEmpty() && !match.move &&
+                   (!m_fetchAll.local || m_fetchAll.local->find(match.dll).isEmpty());
+        });
+    if (anyDownload) {
+        fetchAllCanDownload();
+    }
     QTimer::singleShot(0, this, &AppModel::fetchNextMissing);
     return true;
+}
+
+void AppModel::fetchAllMissingFromFolder()
+{
+    const QString folder =
+        m_setup.dialogs->chooseFolder(QStringLiteral("Look in a folder for the missing machines"), songFolder());
+    if (!folder.isEmpty()) {
+        fetchAllMissing({folder});
+    }
 }
 
 void AppModel::fetchNextMissing()
@@ -207,17 +231,20 @@ void AppModel::fetchNextMissing()
     setStatus(QStringLiteral("Fetching missing machines: ") + numberText(run.results.size() + 1) +
                   QStringLiteral(" of ") + numberText(run.matches.size()) + QStringLiteral(", ") + match.dll,
               true);
-    FetchResult done{match, FetchResult::Kind::Failed, {}};
+    FetchResult done;
+    done.match = match;
     const QString key = QString::number(int(match.kind)) + match.entry;
     if (m_cancelled) {
         done.reason = QStringLiteral("cancelled");
     } else if (match.move) {
         done.reason = moveMisplaced(match);
         done.result = done.reason.isEmpty() ? FetchResult::Kind::Moved : FetchResult::Kind::Failed;
+    } else if (installFound(match, done)) {
+        // found on the user's disk: the archive is not asked
     } else if (match.entry.isEmpty()) {
         done.result = FetchResult::Kind::NoMatch;
         logStatus(QStringLiteral("The catalogue has no match for ") + match.dll);
-    } else if (!run.canDownload) {
+    } else if (!fetchAllCanDownload()) {
         done.reason = QStringLiteral("no machine archive address is set");
     } else if (run.byEntry.contains(key)) {
         done.result = run.byEntry.value(key).result;
@@ -226,6 +253,12 @@ void AppModel::fetchNextMissing()
         startDownload(match.kind, match.entry, [this, done, key](const DownloadOutcome& downloaded) mutable {
             done.result = downloaded.installed() ? FetchResult::Kind::Installed : FetchResult::Kind::Failed;
             done.reason = downloaded.reason;
+            if (downloaded.installed()) {
+                const QString folder = done.match.kind == Kind::Generator ? generatorsFolder() : effectsFolder();
+                const std::string file = gw::findEntryIgnoringCase(toUtf8(folder), toUtf8(done.match.dll));
+                done.architecture = gw::fileArchitecture(toUtf8(folder + QDir::separator() + fromUtf8(file)));
+                done.hostArchitecture = gw::hostArchitecture(toUtf8(hostFolder()));
+            }
             m_fetchAll.byEntry.insert(key, done);
             m_fetchAll.results << done;
             QTimer::singleShot(0, this, &AppModel::fetchNextMissing);
@@ -235,6 +268,66 @@ void AppModel::fetchNextMissing()
     run.results << done;
     // One machine a turn of the event loop, so the window stays live and Cancel is seen.
     QTimer::singleShot(0, this, &AppModel::fetchNextMissing);
+}
+
+bool AppModel::fetchAllCanDownload()
+{
+    if (!m_fetchAll.canDownload) {
+        m_fetchAll.canDownload = haveArchiveUrl();
+    }
+    return *m_fetchAll.canDownload;
+}
+
+bool AppModel::installFound(const MissingMatch& match, FetchResult& done)
+{
+    if (!m_fetchAll.local) {
+        return false;
+    }
+    const QString folder = match.kind == Kind::Generator ? generatorsFolder() : effectsFolder();
+    for (const gw::LocalFind& found : m_fetchAll.local->find(match.dll)) {
+        if (!QDir().mkpath(folder)) {
+            logStatus(QStringLiteral("Unable to create ") + folder);
+            return false;
+        }
+        const gw::LocalInstall installed = gw::installLocal(found, folder);
+        switch (installed.result) {
+        case gw::LocalInstall::Result::NotADll:
+            logStatus(QStringLiteral("Skipped ") + found.source() + QStringLiteral(": it is not a Windows DLL"));
+            continue;
+        case gw::LocalInstall::Result::Failed:
+            logStatus(QStringLiteral("Unable to install ") + found.source() + QStringLiteral(": ") + installed.reason);
+            continue;
+        case gw::LocalInstall::Result::Installed:
+            break;
+        }
+        if (!installed.backup.isEmpty()) {
+            appendLog(QStringLiteral("kept the previous ") + QFileInfo(installed.path).fileName() +
+                      QStringLiteral(" as ") + installed.backup);
+        }
+        logStatus(QStringLiteral("Installed ") + installed.path + QStringLiteral(" from ") + found.source());
+        done.result = FetchResult::Kind::Installed;
+        done.source = found.source();
+        done.architecture = reportArchitecture(installed.path);
+        done.hostArchitecture = gw::hostArchitecture(toUtf8(hostFolder()));
+        refreshGearFolders();
+        recheckMissing();
+        return true;
+    }
+    return false;
+}
+
+gw::Architecture AppModel::reportArchitecture(const QString& dllPath)
+{
+    const gw::Architecture dll = gw::fileArchitecture(toUtf8(dllPath));
+    const gw::Architecture host = gw::hostArchitecture(toUtf8(hostFolder()));
+    const QString name = QFileInfo(dllPath).fileName();
+    const QString dllText = fromUtf8(gw::architectureText(dll));
+    appendLog(name + QStringLiteral(": ") + dllText);
+    if (gw::otherArchitecture(dll, host)) {
+        appendLog(name + QStringLiteral(" is ") + dllText + QStringLiteral(" but the host is ") +
+                  fromUtf8(gw::architectureText(host)) + QStringLiteral(": it will not load"));
+    }
+    return dll;
 }
 
 QString AppModel::moveMisplaced(const MissingMatch& match)

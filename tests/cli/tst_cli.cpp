@@ -214,9 +214,6 @@ private slots:
     void gearAndWhereUsed()
     {
         // An x86 host, its executable named in capitals, with machines of every sort; two songs use some of them.
-        const auto dll = [](const std::vector<std::uint8_t>& bytes) {
-            return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
-        };
         const QByteArray x86 = dll(gw::test::peFile(0x14C, 0x10B)), x64 = dll(gw::test::peFile(0x8664, 0x20B));
         const QByteArray anyCpu = dll(gw::test::peFile(0x14C, 0x10B, 0x1, 300000)); // hashed in two chunks
         const QList<std::pair<QString, QByteArray>> files = {
@@ -344,7 +341,8 @@ private slots:
                  qPrintable(replaced.err));
         QVERIFY(replaced.out.endsWith("\nEffects folder is unzip destination\nUnzipping " + prog("Glass_Chorus.zip") +
                                       " to " + host("gear/effects") + "\nComplete unzipped " +
-                                      prog("Glass_Chorus.zip") + " to " + host("gear/effects") + "\n"));
+                                      prog("Glass_Chorus.zip") + " to " + host("gear/effects") +
+                                      "\nGlass Chorus.dll: not a Windows DLL\n"));
 
         // The song with its machines, into a fresh host: only the machine this host lacks is still missing.
         const QString bundle = m_dir->filePath("shared.zip"), fresh = m_dir->filePath("fresh");
@@ -352,7 +350,10 @@ private slots:
         QCOMPARE(bundled.status, 1);
         QVERIFY(bundled.out.contains("effect Nowhere.dll: missing\n"));
         QVERIFY(QDir().mkpath(fresh));
-        QCOMPARE(run({"install-bundle", "--host-folder", fresh, "--songs-to", fresh + "/songs", bundle}).status, 0);
+        const Result installed =
+            run({"install-bundle", "--host-folder", fresh, "--songs-to", fresh + "/songs", bundle});
+        QCOMPARE(installed.status, 0);
+        QVERIFY(!installed.out.contains("not verified")); // the bundle carries each DLL's SHA-256
         const Result again = run({"scan", "--host-folder", fresh, fresh + "/songs"});
         QVERIFY2(again.out.endsWith("Missing Generators\nMissing Effects\n  Nowhere.dll\n"), qPrintable(again.out));
 
@@ -365,6 +366,96 @@ private slots:
         QVERIFY2(failed.out.contains("\nConnected?  Did not download allgenerators.php\n"), qPrintable(failed.out));
         QCOMPARE(contents(prog("allgenerators.txt")), page(kGenerators));
         QCOMPARE(contents(prog("alleffects.txt")), page(kEffects));
+    }
+
+    void missingFoundOnDisk()
+    {
+        // An x86 host; a song using two generators and an effect that the catalogue has, all to be found on disk.
+        const QByteArray x86 = dll(gw::test::peFile(0x14C, 0x10B)), x64 = dll(gw::test::peFile(0x8664, 0x20B));
+        QVERIFY(writeBytes(host("BUZZ.EXE"), x86) && writeBytes(prog("allgenerators.txt"), page(kGenerators)) &&
+                writeBytes(prog("alleffects.txt"), page(kEffects)));
+        gw::test::SongWriter song;
+        song.addSimple("Kick", "Acme Kick", 1).addSimple("Arp", "Lunar Arp", 1).addSimple("Chorus", "Glass Chorus", 2);
+        QVERIFY(song.writeTo(m_dir->filePath("song.bmx").toStdString()));
+        // A loose DLL in another letter case; a web page named like a machine, skipped for the same one in a zip;
+        // the zip's names that climb out or are absolute are not taken, nor anything it holds but what is missing.
+        const QString a = m_dir->filePath("a"), b = m_dir->filePath("b");
+        QVERIFY(writeBytes(a + "/sub/acme KICK.dll", x64) && writeBytes(a + "/Lunar Arp.dll", "<html>Not found") &&
+                QDir().mkpath(b));
+        QVERIFY(gw::test::ZipWriter()
+                    .add("../Glass Chorus.dll", x64)
+                    .add("/Glass Chorus.dll", x64)
+                    .add("readme.txt", "junk")
+                    .add("Other.dll", x86)
+                    .add("deep/er/Lunar Arp.dll", x86)
+                    .add("stuff/Glass Chorus.dll", x86)
+                    .writeTo(b + "/pack.zip"));
+        const Result r = run({"fetch-missing", "--from", a, "--from", b, "--host-folder", host({}), "--archive-url",
+                              m_server->baseUrl(), m_dir->filePath("song.bmx")});
+        QCOMPARE(r.status, 0);
+        const QString table = "Machine           Kind       Entry             Result\n"
+                              "Acme Kick.dll     generator  Acme_Kick.zip     "
+                              "installed from A/sub/acme KICK.dll (x64; the host is x86)\n"
+                              "Lunar Arp.dll     generator  Lunar_Arp.zip     "
+                              "installed from B/pack.zip/deep/er/Lunar Arp.dll\n"
+                              "Glass Chorus.dll  effect     Glass_Chorus.zip  "
+                              "installed from B/pack.zip/stuff/Glass Chorus.dll\n";
+        QCOMPARE(r.out, QString(table).replace("A/", a + '/').replace("B/", b + '/'));
+        QVERIFY2(r.err.contains("Skipped " + a + "/Lunar Arp.dll: it is not a Windows DLL\n") &&
+                     r.err.contains("acme KICK.dll is x64 but the host is x86: it will not load\n"),
+                 qPrintable(r.err));
+        QCOMPARE(entries(host("gear/generators")), (QStringList{"acme KICK.dll", "Lunar Arp.dll"}));
+        QCOMPARE(entries(host("gear/effects")), QStringList{"Glass Chorus.dll"});
+        QCOMPARE(contents(host("gear/effects/Glass Chorus.dll")), x86);
+        QCOMPARE(entries(host({})), (QStringList{"BUZZ.EXE", "gear"}));
+        QVERIFY(m_server->requests().isEmpty());
+    }
+
+    void bundleChecked_data()
+    {
+        QTest::addColumn<QByteArray>("list"); // machines.txt; $k and $w the SHA-256 of Kick's and Wide's DLLs
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("installed");
+        QTest::addColumn<QStringList>("said");
+        const QByteArray kick = "generator\tKick.dll\tin the zip\t$k\tx64\n";
+        const QByteArray wide = "effect\tWIDE.dll\tin the zip\t$w\tx86\n";
+        const QString tampered = "gear/effects/Wide.dll: its SHA-256 differs from the one machines.txt gives";
+        const QString unlisted = "gear/effects/Wide.dll: machines.txt does not list it, so it cannot be verified";
+        QTest::newRow("verified") << kick + wide << 0 << QStringList{"Kick.dll", "Wide.dll"}
+                                  << QStringList{"Kick.dll: x64",
+                                                 "Kick.dll is x64 but the host is x86: it will not load",
+                                                 "Wide.dll: x86"};
+        QTest::newRow("tampered") << kick + QByteArray(wide).replace("$w", "$k") << 1 << QStringList{"Kick.dll"}
+                                  << QStringList{"skipped " + tampered};
+        QTest::newRow("unlisted") << kick + "effect\tWide.dll\tmissing\n"
+                                  << 1 << QStringList{"Kick.dll"} << QStringList{"skipped " + unlisted};
+        QTest::newRow("earlier version") << QByteArray(
+                                                "generator\tKick.dll\tin the zip\neffect\tWide.dll\tin the zip\n")
+                                         << 0 << QStringList{"Kick.dll", "Wide.dll"}
+                                         << QStringList{"gear/generators/Kick.dll: not verified, as machines.txt gives "
+                                                        "no SHA-256 (the bundle was made by an earlier version)"};
+    }
+    void bundleChecked()
+    {
+        QFETCH(QByteArray, list);
+        QFETCH(QStringList, said);
+        const QByteArray x86 = dll(gw::test::peFile(0x14C, 0x10B)), x64 = dll(gw::test::peFile(0x8664, 0x20B));
+        const auto sha = [](const QByteArray& bytes) {
+            return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+        };
+        list.replace("$k", sha(x64)).replace("$w", sha(x86));
+        const QString bundle = m_dir->filePath("b.zip");
+        QVERIFY(writeBytes(host("buzz.exe"), x86) && gw::test::ZipWriter()
+                                                         .add("gear/generators/Kick.dll", x64)
+                                                         .add("gear/effects/Wide.dll", x86)
+                                                         .add("machines.txt", list)
+                                                         .writeTo(bundle));
+        const Result r = run({"install-bundle", "--host-folder", host({}), "--songs-to", m_dir->path(), bundle});
+        QTEST(r.status, "status");
+        QTEST(entries(host("gear/generators")) + entries(host("gear/effects")), "installed");
+        for (const QString& line : said) {
+            QVERIFY2(r.out.contains(line + '\n'), qPrintable(r.out));
+        }
     }
 
     void userPathsTakenAsGiven()
@@ -420,6 +511,10 @@ private:
         }
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                 QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+    }
+    static QByteArray dll(const std::vector<std::uint8_t>& bytes)
+    {
+        return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
     }
     static QString samples(const QString& relative) { return QStringLiteral(GW_SAMPLES "/") + relative; }
     static QStringList entries(const QString& folder)

@@ -282,6 +282,10 @@ private slots:
             shown << m_window->windowTitle() + '|' + field("fetchAllStep") + '|' +
                          QString::number(find<QProgressBar>("transferProgress", true)->maximum());
         });
+        // "Look in a folder..." asks for the folder through the dialogs; cancelled, it fetches nothing.
+        find("fetchFromFolderButton", true)->click();
+        QVERIFY(m_app->dialogs.textQuestions.endsWith("Look in a folder for the missing machines") &&
+                !m_app->model->transferInProgress());
         find("fetchAllButton", true)->click();
         QTRY_VERIFY(m_window->fetchResults());
         QCOMPARE(shown.value(0), "Gearwarden 1.0 - fetching 1 of 1, Acme Kick.dll|Fetching missing machines: 1 of 1, "

@@ -149,8 +149,11 @@ private slots:
         QVERIFY(list && zip_fread(list, text, sizeof text - 1) > 0);
         zip_fclose(list);
         zip_discard(archive);
-        QCOMPARE(QByteArray(text), "generator\tAcme Kick.dll\tmissing\neffect\tAcme Delay.dll\tin the zip\n"
-                                   "effect\tStereo Wide.dll\tin the zip\n");
+        // Each DLL in the zip with its SHA-256 and architecture, so the one who installs it can check it.
+        const QByteArray proof = "\tin the zip\t" + QCryptographicHash::hash("x", QCryptographicHash::Sha256).toHex() +
+                                 "\tnot a Windows DLL\n";
+        QCOMPARE(QByteArray(text), "generator\tAcme Kick.dll\tmissing\neffect\tAcme Delay.dll" + proof +
+                                       "effect\tStereo Wide.dll" + proof);
         // Saving left the used lists alone; the next scan fills them again.
         QVERIFY(model.used(Kind::Generator).isEmpty());
         model.scanTickedSongs();
@@ -256,10 +259,12 @@ private slots:
         QTest::addColumn<QByteArray>("path"); // asked for, unless the download stops before
         QTest::addColumn<QStringList>("log"); // $u the address, $z the zip, $g the gear folder
         const QStringList asked{"Downloading $u", "$e"};
-        const QStringList installed =
-            asked + QStringList{"Content-Length is  2500", "Completed download of $e   2500 bytes",
-                                "Generators folder is unzip destination", "Unzipping $z to $g",
-                                "Complete unzipped $z to $g"};
+        const QStringList installed = asked + QStringList{"Content-Length is  2500",
+                                                          "Completed download of $e   2500 bytes",
+                                                          "Generators folder is unzip destination",
+                                                          "Unzipping $z to $g",
+                                                          "Complete unzipped $z to $g",
+                                                          "Kick.dll: not a Windows DLL"};
         const QStringList exists{"File exists Kick.zip"};
         const auto row = [](const char* name, How how, const QStringList& log, const char* entry = "Kick.zip",
                             const char* path = "/machines/Kick.zip") {
