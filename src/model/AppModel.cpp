@@ -115,9 +115,9 @@ AppModel::AppModel(const Setup& setup, QObject* parent)
     : QObject(parent)
     , m_setup(setup)
     , m_archiveBaseUrl(setup.archiveBaseUrl)
-    , m_transfer(new HttpTransfer(this))
-    , m_report(std::make_unique<Report>(*this))
 {
+    m_transfers.transfer = new HttpTransfer(this);
+    m_transfers.report = std::make_unique<Report>(*this);
     Q_ASSERT(m_setup.dialogs && (m_setup.hostSettings || !m_setup.fixedHostFolder.isEmpty()));
     m_programFolder =
         gw::withSeparator(setup.programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : setup.programFolder);

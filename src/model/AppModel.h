@@ -279,7 +279,7 @@ public:
     /** Starts downloading an entry and installing it into the kind's gear folder; true when started. */
     bool download(Kind kind, const QString& entry);
     void cancelTransfer();
-    bool transferInProgress() const { return m_transferInProgress; }
+    bool transferInProgress() const { return m_transfers.inProgress; }
     QString archiveBaseUrl() const { return m_archiveBaseUrl; }
     /** Asks the user for the archive's address; true when one was given. */
     bool askArchiveUrl();
@@ -390,21 +390,26 @@ private:
     Kind m_viewKind = Kind::Effect;
     QList<QStringList> m_table;
 
-    bool m_transferInProgress = false;
-    bool m_cancelled = false;
-    HttpTransfer* m_transfer;
-    std::unique_ptr<Report> m_report;
-    /** "Fetch all missing" under way: the machines, what became of each so far, and each entry's result. */
-    struct FetchAllRun
+    /** What the transfers hold: the one transfer object, its guard, and a "Fetch all missing" run. */
+    struct Transfers
     {
-        QList<MissingMatch> matches;
-        QList<FetchResult> results;
-        QHash<QString, FetchResult> byEntry;
-        std::optional<bool> canDownload; // asked for when first needed
-        std::optional<gw::LocalSources> local;
+        HttpTransfer* transfer = nullptr;
+        std::unique_ptr<Report> report;
+        bool inProgress = false;
+        bool cancelled = false;
+        /** "Fetch all missing" under way: the machines, what became of each so far, and each entry's result. */
+        struct FetchAllRun
+        {
+            QList<MissingMatch> matches;
+            QList<FetchResult> results;
+            QHash<QString, FetchResult> byEntry;
+            std::optional<bool> canDownload; // asked for when first needed
+            std::optional<gw::LocalSources> local;
+        };
+        FetchAllRun fetchAll;
+        bool fetchingAll = false;
     };
-    FetchAllRun m_fetchAll;
-    bool m_fetchingAll = false;
+    Transfers m_transfers;
 
     QString m_status;
     QStringList m_log;

@@ -34,11 +34,11 @@ bool AppModel::fetchCatalogues()
         return false;
     }
     if (!haveArchiveUrl()) {
-        m_transferInProgress = false;
+        m_transfers.inProgress = false;
         return false;
     }
     CatalogueFetchJob job{m_programFolder, m_archiveBaseUrl, m_setup.transferLimits};
-    fetchCatalogue(*m_transfer, *m_report, job, [this](const CatalogueOutcome& fetched) {
+    fetchCatalogue(*m_transfers.transfer, *m_transfers.report, job, [this](const CatalogueOutcome& fetched) {
         TransferOutcome outcome;
         outcome.job = TransferOutcome::Job::Catalogue;
         outcome.catalogue = fetched;
@@ -54,7 +54,7 @@ bool AppModel::fetchCatalogues()
 void AppModel::downloadSelected()
 {
     // While a transfer runs, download() refuses with the one guard's message.
-    if (!m_transferInProgress && !m_selection.isValid()) {
+    if (!m_transfers.inProgress && !m_selection.isValid()) {
         const QString text =
             QStringLiteral("No file selected from 'Download Generators' or 'Download Effects' machine lists");
         showMessage(text);
@@ -66,18 +66,18 @@ void AppModel::downloadSelected()
 
 bool AppModel::beginTransfer()
 {
-    if (m_transferInProgress) {
+    if (m_transfers.inProgress) {
         showMessage(QStringLiteral("There is already a download in progress"));
         return false;
     }
-    m_transferInProgress = true;
-    m_cancelled = false;
+    m_transfers.inProgress = true;
+    m_transfers.cancelled = false;
     return true;
 }
 
 void AppModel::endTransfer(const TransferOutcome& outcome)
 {
-    m_transferInProgress = false;
+    m_transfers.inProgress = false;
     emit transferFinished(outcome);
 }
 
@@ -87,7 +87,7 @@ bool AppModel::download(Kind kind, const QString& entry)
         return false;
     }
     if (!haveArchiveUrl()) {
-        m_transferInProgress = false;
+        m_transfers.inProgress = false;
         return false;
     }
     startDownload(kind, entry, [this](const DownloadOutcome& downloaded) {
@@ -110,7 +110,7 @@ void AppModel::startDownload(Kind kind, const QString& entry, const std::functio
     job.idleMs = m_setup.transferLimits.idleMs;
     job.totalMs = m_setup.transferLimits.zipTotalMs;
     downloadMachine(
-        *m_transfer, *m_report, job,
+        *m_transfers.transfer, *m_transfers.report, job,
         [this, kind](const QString& zipPath) { return installDownloadedZip(zipPath, kind); }, done);
 }
 
@@ -120,10 +120,10 @@ InstallResult AppModel::installDownloadedZip(const QString& zipPath, Kind kind)
     InstallResult result;
     if (!QDir().mkpath(destination)) {
         result.reason = QStringLiteral("Unable to create ") + destination;
-        m_report->logStatus(result.reason);
+        m_transfers.report->logStatus(result.reason);
         return result;
     }
-    const MachineInstall install = installZip(zipPath, destination, *m_report);
+    const MachineInstall install = installZip(zipPath, destination, *m_transfers.report);
     for (const gw::UnzippedEntry& entry : install.unzip.entries) {
         if (entry.result != gw::EntryResult::Skipped && entry.result != gw::EntryResult::Kept &&
             entry.path.endsWith(QLatin1String(".dll"), Qt::CaseInsensitive)) {
@@ -134,7 +134,7 @@ InstallResult AppModel::installDownloadedZip(const QString& zipPath, Kind kind)
     recheckMissing();
     if (!install.installed) {
         // Said last, so the status line (and a batch's result) holds why; a batch is not stopped by a box.
-        if (!m_fetchingAll) {
+        if (!m_transfers.fetchingAll) {
             showMessage(install.problem);
         }
         setStatus(install.problem);
@@ -183,19 +183,19 @@ bool AppModel::fetchAllMissing(const QStringList& localFolders)
     if (!beginTransfer()) {
         return false;
     }
-    m_fetchAll = FetchAllRun();
-    m_fetchingAll = true;
+    m_transfers.fetchAll = Transfers::FetchAllRun();
+    m_transfers.fetchingAll = true;
     resetLog({});
-    m_fetchAll.matches = matchMissing();
+    m_transfers.fetchAll.matches = matchMissing();
     if (!localFolders.isEmpty()) {
-        m_fetchAll.local.emplace(localFolders);
+        m_transfers.fetchAll.local.emplace(localFolders);
     }
     // Asked for once, not once per machine, and only when some machine is not on the user's disk; without it the
     // moves still happen.
     const bool anyDownload =
-        std::any_of(m_fetchAll.matches.begin(), m_fetchAll.matches.end(), [this](const MissingMatch& match) {
+        std::any_of(m_transfers.fetchAll.matches.begin(), m_transfers.fetchAll.matches.end(), [this](const MissingMatch& match) {
             return !match.entry.isEmpty() && !match.move &&
-                   (!m_fetchAll.local || m_fetchAll.local->find(match.dll).isEmpty());
+                   (!m_transfers.fetchAll.local || m_transfers.fetchAll.local->find(match.dll).isEmpty());
         });
     if (anyDownload) {
         fetchAllCanDownload();
@@ -215,9 +215,9 @@ void AppModel::fetchAllMissingFromFolder()
 
 void AppModel::fetchNextMissing()
 {
-    FetchAllRun& run = m_fetchAll;
+    Transfers::FetchAllRun& run = m_transfers.fetchAll;
     if (run.results.size() == run.matches.size()) {
-        m_fetchingAll = false;
+        m_transfers.fetchingAll = false;
         emit fetchAllStepChanged({});
         checkMissing();
         TransferOutcome outcome;
@@ -234,7 +234,7 @@ void AppModel::fetchNextMissing()
     FetchResult done;
     done.match = match;
     const QString key = QString::number(int(match.kind)) + match.entry;
-    if (m_cancelled) {
+    if (m_transfers.cancelled) {
         done.reason = QStringLiteral("cancelled");
     } else if (match.move) {
         done.reason = moveMisplaced(match);
@@ -259,8 +259,8 @@ void AppModel::fetchNextMissing()
                 done.architecture = gw::fileArchitecture(toUtf8(folder + QDir::separator() + fromUtf8(file)));
                 done.hostArchitecture = gw::hostArchitecture(toUtf8(hostFolder()));
             }
-            m_fetchAll.byEntry.insert(key, done);
-            m_fetchAll.results << done;
+            m_transfers.fetchAll.byEntry.insert(key, done);
+            m_transfers.fetchAll.results << done;
             QTimer::singleShot(0, this, &AppModel::fetchNextMissing);
         });
         return;
@@ -272,19 +272,19 @@ void AppModel::fetchNextMissing()
 
 bool AppModel::fetchAllCanDownload()
 {
-    if (!m_fetchAll.canDownload) {
-        m_fetchAll.canDownload = haveArchiveUrl();
+    if (!m_transfers.fetchAll.canDownload) {
+        m_transfers.fetchAll.canDownload = haveArchiveUrl();
     }
-    return *m_fetchAll.canDownload;
+    return *m_transfers.fetchAll.canDownload;
 }
 
 bool AppModel::installFound(const MissingMatch& match, FetchResult& done)
 {
-    if (!m_fetchAll.local) {
+    if (!m_transfers.fetchAll.local) {
         return false;
     }
     const QString folder = match.kind == Kind::Generator ? generatorsFolder() : effectsFolder();
-    for (const gw::LocalFind& found : m_fetchAll.local->find(match.dll)) {
+    for (const gw::LocalFind& found : m_transfers.fetchAll.local->find(match.dll)) {
         if (!QDir().mkpath(folder)) {
             logStatus(QStringLiteral("Unable to create ") + folder);
             return false;
@@ -367,12 +367,12 @@ void AppModel::selectMissing(Kind kind, const QString& missingEntry)
 
 void AppModel::cancelTransfer()
 {
-    if (!m_transferInProgress) {
+    if (!m_transfers.inProgress) {
         return;
     }
-    m_cancelled = true; // "Fetch all missing" stops the rest
-    if (m_transfer->isRunning()) {
-        m_transfer->cancel();
+    m_transfers.cancelled = true; // "Fetch all missing" stops the rest
+    if (m_transfers.transfer->isRunning()) {
+        m_transfers.transfer->cancel();
         logStatus(QStringLiteral("Cancelling download"));
     }
 }

@@ -34,7 +34,7 @@ public:
     void clearLog() override
     {
         // "Fetch all missing" keeps every machine's lines, so its log tells the whole run.
-        if (!m_model.m_fetchingAll) {
+        if (!m_model.m_transfers.fetchingAll) {
             m_model.resetLog({});
         }
     }
