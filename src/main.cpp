@@ -14,13 +14,15 @@
 int main(int argc, char* argv[])
 {
     QStringList arguments;
-    for (int i = 1; i < argc; ++i) {
-        arguments << QString::fromLocal8Bit(argv[i]);
+    for (const std::string& argument : gw::platform::commandLineArguments(argc, argv)) {
+        arguments << QString::fromStdString(argument);
     }
+    // Names the per-user settings: the registry key HKEY_CURRENT_USER\Software\Gearwarden\Gearwarden on Windows,
+    // ~/.config/Gearwarden/Gearwarden.conf elsewhere.
     QCoreApplication::setOrganizationName(QStringLiteral("Gearwarden"));
+    QCoreApplication::setApplicationName(QStringLiteral("Gearwarden"));
     if (gw::cli::wantsCommandLine(arguments)) {
         gw::platform::attachParentConsole();
-        QCoreApplication::setApplicationName(QStringLiteral("Gearwarden"));
         QCoreApplication app(argc, argv);
         return gw::cli::run(arguments, std::cout, std::cerr);
     }
@@ -31,7 +33,6 @@ int main(int argc, char* argv[])
         std::cerr << "gearwarden: " << error.toStdString() << "\nTry 'gearwarden --help'.\n";
         return 2;
     }
-    QApplication::setApplicationName(QStringLiteral("Gearwarden"));
     QApplication::setApplicationVersion(QStringLiteral("1.0"));
     QApplication app(argc, argv);
 

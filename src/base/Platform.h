@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 /**
  * Everything that differs between Windows and the rest lives behind these functions; Platform.cpp holds the
@@ -18,6 +19,9 @@ std::string ansiToUtf8(std::string_view bytes);
 
 /** Opens a file named by a UTF-8 path for reading raw bytes, or returns null. */
 std::FILE* openForReading(const std::string& utf8Path);
+
+/** The program's arguments after its name, in UTF-8: on Windows from the wide command line, not the ANSI argv. */
+std::vector<std::string> commandLineArguments(int argc, char* argv[]);
 
 /**
  * Lets a program built as a window application write to the console it was started from, for the command-line
