@@ -90,14 +90,15 @@ bool writeBundle(const BundlePlan& plan, const QString& zipPath, QString& error)
     const QString temporary = zipPath + QStringLiteral(".part");
     QFile::remove(temporary);
     int code = 0;
+    // libzip takes UTF-8 file names on every platform; QFile::encodeName would give Windows' ANSI code page.
     std::unique_ptr<zip_t, ZipDiscarder> archive(
-        zip_open(QFile::encodeName(temporary).constData(), ZIP_CREATE | ZIP_TRUNCATE, &code));
+        zip_open(temporary.toUtf8().constData(), ZIP_CREATE | ZIP_TRUNCATE, &code));
     if (!archive) {
         error = zipError(code);
         return false;
     }
     const auto addFile = [&](const QString& source, const QString& name) {
-        zip_source_t* data = zip_source_file(archive.get(), QFile::encodeName(source).constData(), 0, -1);
+        zip_source_t* data = zip_source_file(archive.get(), source.toUtf8().constData(), 0, -1);
         if (!data || zip_file_add(archive.get(), name.toUtf8().constData(), data, ZIP_FL_ENC_UTF_8) < 0) {
             zip_source_free(data);
             error = source + QStringLiteral(": ") + QString::fromLocal8Bit(zip_strerror(archive.get()));
@@ -143,7 +144,7 @@ bool writeBundle(const BundlePlan& plan, const QString& zipPath, QString& error)
 bool readBundle(const QString& zipPath, BundleContents& contents, QString& error)
 {
     int code = 0;
-    std::unique_ptr<zip_t, ZipDiscarder> archive(zip_open(QFile::encodeName(zipPath).constData(), ZIP_RDONLY, &code));
+    std::unique_ptr<zip_t, ZipDiscarder> archive(zip_open(zipPath.toUtf8().constData(), ZIP_RDONLY, &code));
     if (!archive) {
         error = zipError(code);
         return false;

@@ -258,7 +258,8 @@ int run(ZipExtractor& extractor, const Options& options, const QString& zipPath,
     passwordRefused = false;
 
     int error = 0;
-    std::unique_ptr<zip_t, ZipCloser> archive(zip_open(QFile::encodeName(zipPath).constData(), ZIP_RDONLY, &error));
+    // libzip takes UTF-8 file names on every platform; QFile::encodeName would give Windows' ANSI code page.
+    std::unique_ptr<zip_t, ZipCloser> archive(zip_open(zipPath.toUtf8().constData(), ZIP_RDONLY, &error));
     if (!archive) {
         zip_error_t zipError;
         zip_error_init_with_code(&zipError, error);
