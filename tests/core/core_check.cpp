@@ -43,12 +43,14 @@ public:
 
 int main(int argc, char* argv[])
 {
-    if (argc < 3) {
+    // In UTF-8, as the program takes them: a folder named outside the ANSI code page must arrive whole.
+    const std::vector<std::string> args = gw::platform::commandLineArguments(argc, argv);
+    if (args.size() < 2) {
         std::printf("usage: core_check SONGS_FOLDER SCRATCH_FOLDER [EXPECTED_BUZZ_PATH]\n");
         return 2;
     }
     const std::string sep(1, gw::platform::pathSeparator());
-    const std::string songs = gw::withTrailingSeparator(argv[1]), scratch = gw::withTrailingSeparator(argv[2]);
+    const std::string songs = gw::withTrailingSeparator(args[0]), scratch = gw::withTrailingSeparator(args[1]);
 
     // Real songs, opened through the platform and cut at its separator in the log.
     Collect song, old, absent;
@@ -75,11 +77,11 @@ int main(int argc, char* argv[])
           "the folder lookup ignores letter case");
 
     // The host's settings, from the real registry on Windows.
-    if (argc > 3) {
+    if (args.size() > 2) {
         const std::unique_ptr<gw::HostSettings> settings = gw::makePlatformHostSettings();
         const gw::HostSettings::Value buzzPath = settings->read("BuzzPath");
-        check(buzzPath.status == gw::HostSettings::Status::Ok && buzzPath.text == argv[3], "BuzzPath is read");
-        check(gw::findHostFolder(*settings, scratch).folder == gw::withTrailingSeparator(argv[3]),
+        check(buzzPath.status == gw::HostSettings::Status::Ok && buzzPath.text == args[2], "BuzzPath is read");
+        check(gw::findHostFolder(*settings, scratch).folder == gw::withTrailingSeparator(args[2]),
               "the host folder comes from the settings");
         check(settings->read("TooLong").status == gw::HostSettings::Status::ValueMissing,
               "a value of 260 characters is refused");
