@@ -51,7 +51,12 @@ class TestAppModel : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy); }
+    void initTestCase()
+    {
+        QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
+        // The per-user settings need an organisation, as the program names one: on Windows they are a registry key.
+        QCoreApplication::setOrganizationName(QStringLiteral("Gearwarden tests"));
+    }
 
     void songsFromTheOpenDialogScannedCheckedBundledAndMoved()
     {

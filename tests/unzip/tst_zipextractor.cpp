@@ -84,8 +84,9 @@ private slots:
         QCOMPARE(tree(m_out), QStringList({u"a.dll 5"_s, u"b.dll 100000"_s, u"machine.DLL 11"_s}));
         QCOMPARE(contents(out(u"b.dll"_s)), noise(100000));
         QCOMPARE(contents(out(u"machine.DLL"_s)), QByteArray("new machine"));
-        QCOMPARE(m_progress, QStringList({u"  inflating: "_s + out(u"a.dll"_s), u"  inflating: "_s + out(u"b.dll"_s),
-                                          u"  inflating: "_s + out(u"machine.DLL"_s)}));
+        // Paths as the platform writes them.
+        const auto inflating = [this](const QString& name) { return u"  inflating: "_s + QDir::toNativeSeparators(out(name)); };
+        QCOMPARE(m_progress, QStringList({inflating(u"a.dll"_s), inflating(u"b.dll"_s), inflating(u"machine.DLL"_s)}));
     }
 
     void entryNamesStayInTheFolder_data()
@@ -173,7 +174,7 @@ private slots:
         const bool unusable = damage == CutShort;
         QCOMPARE(tree(m_out), QStringList({u"a.dll 17"_s, u"b.dll 4"_s}).mid(0, unusable ? 1 : 2));
         QCOMPARE(contents(out(u"a.dll"_s)), QByteArray("the good old copy"));
-        const QString message = unusable ? u"error:  cannot open "_s + m_zip
+        const QString message = unusable ? u"error:  cannot open "_s + QDir::toNativeSeparators(m_zip)
                                 : size > ZipExtraction::kMaxEntrySize
                                     ? u"warning:  skipped a.dll: it claims %1 bytes"_s.arg(size)
                                     : u"error:  a.dll"_s;
