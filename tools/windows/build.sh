@@ -14,11 +14,12 @@ qt=$(sed -n 1p <<<"$prefixes")
 zip=$(sed -n 2p <<<"$prefixes")
 
 start=$SECONDS
+mkdir -p "$build"
 cmake -G Ninja -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_PREFIX_PATH="$qt;$zip" -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
     -DZLIB_LIBRARY=/usr/$triplet/lib/libz.a -DZLIB_INCLUDE_DIR=/usr/$triplet/include \
-    -DCMAKE_CROSSCOMPILING_EMULATOR="$PWD/tools/windows/wine-test.sh" >"$build.configure.log" 2>&1 ||
-    { cat "$build.configure.log"; exit 1; }
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$PWD/tools/windows/wine-test.sh" >"$build/configure.log" 2>&1 ||
+    { cat "$build/configure.log"; exit 1; }
 cmake --build "$build" -j "$jobs" --target gearwarden ${GW_WINDOWS_TARGETS:-}
 echo "[windows] Gearwarden cross-built in $((SECONDS - start)) s"
 
