@@ -88,7 +88,10 @@ std::string ansiToUtf8(std::string_view bytes) { return windows1252ToUtf8(bytes)
 
 std::FILE* openForReading(const std::string& utf8Path) { return std::fopen(utf8Path.c_str(), "rb"); }
 
-std::vector<std::string> commandLineArguments(int argc, char* argv[]) { return {argv + std::min(argc, 1), argv + argc}; }
+std::vector<std::string> commandLineArguments(int argc, char* argv[])
+{
+    return {argv + std::min(argc, 1), argv + argc};
+}
 
 void attachParentConsole() {}
 
@@ -108,7 +111,8 @@ public:
     Value read(std::string_view valueName) const override
     {
         HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Jeskola\\Buzz\\Settings", 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        const wchar_t* path = L"Software\\Jeskola\\Buzz\\Settings";
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
             return {Status::KeyMissing, {}};
         }
         // The host's own buffer: MAX_PATH characters with the zero. A longer value fails for it, so it fails here

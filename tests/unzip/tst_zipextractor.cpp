@@ -85,7 +85,9 @@ private slots:
         QCOMPARE(contents(out(u"b.dll"_s)), noise(100000));
         QCOMPARE(contents(out(u"machine.DLL"_s)), QByteArray("new machine"));
         // Paths as the platform writes them.
-        const auto inflating = [this](const QString& name) { return u"  inflating: "_s + QDir::toNativeSeparators(out(name)); };
+        const auto inflating = [this](const QString& name) {
+            return u"  inflating: "_s + QDir::toNativeSeparators(out(name));
+        };
         QCOMPARE(m_progress, QStringList({inflating(u"a.dll"_s), inflating(u"b.dll"_s), inflating(u"machine.DLL"_s)}));
     }
 

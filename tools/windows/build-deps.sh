@@ -66,8 +66,8 @@ zipOptions=(
 recipe() { sed -n "/^$1() {/,/^}/p" "$here/build-deps.sh"; }
 patchesHash() { cat "$here"/patches/"$1"-*.patch 2>/dev/null | sha256sum | cut -c1-16; }
 keyOf() { printf '%s\n' "$@" | sha256sum | cut -c1-16; }
-qtKey=qtbase-$(keyOf "$qtVersion" "$hostQt" "$compiler" "$(cat "$toolchain")" "${qtOptions[*]}" "$(patchesHash qtbase)" \
-    "$(recipe buildQt)")
+qtKey=qtbase-$(keyOf "$qtVersion" "$hostQt" "$compiler" "$(cat "$toolchain")" "${qtOptions[*]}" \
+    "$(patchesHash qtbase)" "$(recipe buildQt)")
 zipKey=libzip-$(keyOf "$zipVersion" "$compiler" "$(cat "$toolchain")" "${zipOptions[*]}" "$(patchesHash libzip)" \
     "$(recipe buildZip)")
 
