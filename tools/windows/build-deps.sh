@@ -100,7 +100,9 @@ fetchSource() { # package version destination
         log "deb-src list: $(tr '\n' ';' <"$apt/sources.list")"
         apt-get "${opts[@]}" update -qq
     fi
-    (cd "$3" && apt-get "${opts[@]}" source -qq "$1=$2" >/dev/null)
+    # Lists kept from an earlier run may predate the version wanted: refreshed once before giving up.
+    (cd "$3" && apt-get "${opts[@]}" source -qq "$1=$2" >/dev/null) ||
+        { apt-get "${opts[@]}" update -qq && (cd "$3" && apt-get "${opts[@]}" source -qq "$1=$2" >/dev/null); }
 }
 
 applyOwnPatches() { # kind sourceTree
