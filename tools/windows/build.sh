@@ -49,7 +49,7 @@ cp /usr/share/doc/libz-mingw-w64/copyright "$stage/licenses/zlib-copyright.txt"
 cp /usr/share/doc/mingw-w64-x86-64-dev/copyright "$stage/licenses/mingw-w64-runtime-copyright.txt"
 cp /usr/share/doc/gcc-mingw-w64-x86-64-posix-runtime/copyright "$stage/licenses/gcc-runtime-copyright.txt"
 # Windows users read these with Notepad: CR LF line ends.
-for f in "$stage"/*.txt "$stage"/licenses/*.txt; do
+for f in "$stage/README.txt" "$stage"/licenses/*.txt; do
     sed -i 's/\r$//; s/$/\r/' "$f"
 done
 case $stage in /*) ;; *) stage=$PWD/$stage ;; esac
