@@ -19,10 +19,12 @@ int main(int argc, char* argv[])
     for (const std::string& argument : gw::platform::commandLineArguments(argc, argv)) {
         arguments << gw::textFromPathBytes(argument);
     }
+    // Names the per-user settings: the registry key HKEY_CURRENT_USER\Software\Gearwarden\Gearwarden on Windows,
+    // ~/.config/Gearwarden/Gearwarden.conf elsewhere.
     QCoreApplication::setOrganizationName(QStringLiteral("Gearwarden"));
+    QCoreApplication::setApplicationName(QStringLiteral("Gearwarden"));
     if (gw::cli::wantsCommandLine(arguments)) {
         gw::platform::attachParentConsole();
-        QCoreApplication::setApplicationName(QStringLiteral("Gearwarden"));
         QCoreApplication app(argc, argv);
         return gw::cli::run(arguments, std::cout, std::cerr);
     }
@@ -33,7 +35,6 @@ int main(int argc, char* argv[])
         std::cerr << "gearwarden: " << error.toStdString() << "\nTry 'gearwarden --help'.\n";
         return 2;
     }
-    QApplication::setApplicationName(QStringLiteral("Gearwarden"));
     QApplication::setApplicationVersion(QLatin1String(gw::kVersion));
     QApplication app(argc, argv);
 

@@ -26,13 +26,15 @@ std::string findEntryIgnoringCase(const std::string& folder, const std::string& 
     }
     const fs::path dir = pathFromUtf8(folder);
     std::error_code error;
-    if (fs::exists(fs::symlink_status(dir / pathFromUtf8(name), error))) {
-        return name;
-    }
+    // The entry's own name, even where the name as given exists too: a disk that ignores letter case (Windows)
+    // opens any case of it.
     const std::string wanted = foldCase(name);
     std::string found;
     for (fs::directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
         const std::string entry = utf8FromPath(it->path().filename());
+        if (entry == name) {
+            return name;
+        }
         if (foldCase(entry) == wanted && (found.empty() || entry < found)) {
             found = entry;
         }

@@ -8,6 +8,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
@@ -36,11 +37,8 @@ std::wstring toWide(std::string_view text, UINT codePage)
     MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), length);
     return wide;
 }
-} // namespace
-
-std::string ansiToUtf8(std::string_view bytes)
+std::string toUtf8(std::wstring_view wide)
 {
-    const std::wstring wide = toWide(bytes, CP_ACP);
     if (wide.empty()) {
         return {};
     }
@@ -50,26 +48,26 @@ std::string ansiToUtf8(std::string_view bytes)
     WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), length, nullptr, nullptr);
     return utf8;
 }
+} // namespace
+
+std::string ansiToUtf8(std::string_view bytes) { return toUtf8(toWide(bytes, CP_ACP)); }
+
+std::vector<std::string> commandLineArguments(int, char*[])
+{
+    // The narrow argv holds the ANSI code page's approximation of each argument; the wide command line is exact.
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> arguments;
+    for (int i = 1; wide && i < count; ++i) {
+        arguments.push_back(toUtf8(wide[i]));
+    }
+    LocalFree(wide);
+    return arguments;
+}
 
 std::FILE* openForReading(const std::string& utf8Path)
 {
     return _wfopen(toWide(utf8Path, CP_UTF8).c_str(), L"rb");
-}
-
-std::vector<std::string> commandLineArguments(int, char**)
-{
-    // argv holds the ANSI code page's text, which cannot name every file: take the wide command line instead.
-    int count = 0;
-    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::string> arguments;
-    for (int i = 1; wide && i < count; ++i) {
-        const int size = static_cast<int>(wcslen(wide[i]));
-        const int length = WideCharToMultiByte(CP_UTF8, 0, wide[i], size, nullptr, 0, nullptr, nullptr);
-        std::string& utf8 = arguments.emplace_back(static_cast<std::size_t>(length), '\0');
-        WideCharToMultiByte(CP_UTF8, 0, wide[i], size, utf8.data(), length, nullptr, nullptr);
-    }
-    LocalFree(wide);
-    return arguments;
 }
 
 void attachParentConsole()
@@ -90,9 +88,9 @@ std::string ansiToUtf8(std::string_view bytes) { return windows1252ToUtf8(bytes)
 
 std::FILE* openForReading(const std::string& utf8Path) { return std::fopen(utf8Path.c_str(), "rb"); }
 
-std::vector<std::string> commandLineArguments(int argc, char** argv)
+std::vector<std::string> commandLineArguments(int argc, char* argv[])
 {
-    return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
+    return {argv + std::min(argc, 1), argv + argc};
 }
 
 void attachParentConsole() {}
@@ -113,23 +111,25 @@ public:
     Value read(std::string_view valueName) const override
     {
         HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Jeskola\\Buzz\\Settings", 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        const wchar_t* path = L"Software\\Jeskola\\Buzz\\Settings";
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
             return {Status::KeyMissing, {}};
         }
-        // The host's own buffer: MAX_PATH bytes with the zero. A longer value fails for it, so it fails here too.
-        std::array<char, 260> buffer{};
+        // The host's own buffer: MAX_PATH characters with the zero. A longer value fails for it, so it fails here
+        // too. Read wide, so a folder named outside the ANSI code page arrives whole.
+        std::array<wchar_t, 260> buffer{};
         DWORD type = 0;
-        DWORD size = static_cast<DWORD>(buffer.size());
-        const std::string name(valueName);
-        const LSTATUS result = RegQueryValueExA(key, name.c_str(), nullptr, &type,
+        DWORD size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+        const std::wstring name = platform::toWide(valueName, CP_UTF8);
+        const LSTATUS result = RegQueryValueExW(key, name.c_str(), nullptr, &type,
                                                 reinterpret_cast<LPBYTE>(buffer.data()), &size);
         RegCloseKey(key);
         if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
             return {Status::ValueMissing, {}};
         }
         // The length counts the terminating zero when there is one; the host stops at the first zero anyway.
-        const std::string_view stored(buffer.data(), std::min<std::size_t>(size, buffer.size()));
-        return {Status::Ok, platform::ansiToUtf8(stored.substr(0, stored.find('\0')))};
+        const std::wstring_view stored(buffer.data(), std::min<std::size_t>(size / sizeof(wchar_t), buffer.size()));
+        return {Status::Ok, platform::toUtf8(stored.substr(0, stored.find(L'\0')))};
     }
 };
 

@@ -24,7 +24,7 @@ std::FILE* openForReading(const std::string& utf8Path);
  * The program's arguments as the system holds them: UTF-8 from the wide command line on Windows, the raw bytes
  * elsewhere, where a file name need not be valid UTF-8.
  */
-std::vector<std::string> commandLineArguments(int argc, char** argv);
+std::vector<std::string> commandLineArguments(int argc, char* argv[]);
 
 /**
  * Lets a program built as a window application write to the console it was started from, for the command-line

@@ -105,6 +105,7 @@ bool writeBundle(const BundlePlan& plan, const QString& zipPath, QString& error)
     // libzip writes the archive beside the target and renames it over the target only when it is whole, so a
     // failure keeps an earlier zip of that name as it was.
     int code = 0;
+    // libzip takes UTF-8 file names on every platform; QFile::encodeName would give Windows' ANSI code page.
     std::unique_ptr<zip_t, ZipDiscarder> archive(
         zip_open(gw::pathBytesFromText(zipPath).c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code));
     if (!archive) {

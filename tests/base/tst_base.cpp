@@ -160,6 +160,9 @@ private slots:
 
     void drivePaths()
     {
+#ifdef Q_OS_WIN
+        QSKIP("Wine's drive links are read only off Windows; Windows makes symbolic links for administrators only");
+#endif
         // C: is where dosdevices/c: leads. Below it components are found ignoring case, the first by bytes when
         // several match; "." and ".." go by text first. D: has no link yet.
         Prefix prefix;

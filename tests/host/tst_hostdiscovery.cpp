@@ -126,8 +126,16 @@ private slots:
         QCOMPARE(gw::gearFolder(host), expect("Gear"));
         QCOMPARE(gw::generatorsFolder(host), expect("Gear/Generators"));
         QCOMPARE(gw::effectsFolder(host), expect("Gear/eFFects"));
-        QCOMPARE(gw::listDlls(gw::generatorsFolder(host)),
-                 (std::vector<std::string>{"Alpha.DLL", "beta.Dll", "Beta.dll", "\u00c9cho.dll", "zeta.dll"}));
+        // A disk that ignores letter case (Windows) holds one of two names that differ only in it, and no twins.
+        const bool caseSensitive = !QFileInfo::exists(dir.filePath("GEAR"));
+        std::vector<std::string> dlls{"Alpha.DLL", "beta.Dll", "Beta.dll", "\u00c9cho.dll", "zeta.dll"};
+        if (!caseSensitive) {
+            dlls.erase(dlls.begin() + 2);
+        }
+        QCOMPARE(gw::listDlls(gw::generatorsFolder(host)), dlls);
+        if (!caseSensitive) {
+            return;
+        }
         // The exact name wins over a twin in another case.
         QVERIFY(QDir(dir.path()).mkpath("gear/generators"));
         QCOMPARE(gw::generatorsFolder(host), expect("gear/generators"));

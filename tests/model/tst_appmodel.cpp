@@ -63,7 +63,12 @@ class TestAppModel : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy); }
+    void initTestCase()
+    {
+        QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
+        // The per-user settings need an organisation, as the program names one: on Windows they are a registry key.
+        QCoreApplication::setOrganizationName(QStringLiteral("Gearwarden tests"));
+    }
 
     void songsFromTheOpenDialogScannedCheckedBundledAndMoved()
     {
@@ -295,6 +300,11 @@ private slots:
         QFETCH(QString, entry);
         QFETCH(QByteArray, path);
         QFETCH(QStringList, log);
+#ifdef Q_OS_WIN
+        if (entry.contains('?')) {
+            QSKIP("Windows allows no '?' in a file name");
+        }
+#endif
         TestHttpServer server;
         QVERIFY(server.listen());
         // 2500 bytes, so a download shows progress for 1024 and 2048 before its last chunk.
