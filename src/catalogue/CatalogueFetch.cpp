@@ -111,7 +111,14 @@ void finish(const std::shared_ptr<CatalogueRun>& run)
             outcome.reason = QStringLiteral("a list could not be written");
         }
     } else {
-        // A page that did not arrive whole leaves everything as it was, earlier pages included: none is converted.
+        // A page that did not arrive whole leaves everything as it was, earlier pages included: none is converted,
+        // and the one that did arrive is dropped now, not whenever the last callback lets go of the run.
+        for (std::shared_ptr<gw::SafeWrite>& kept : run->pages) {
+            if (kept) {
+                kept->refuse(outcome.reason);
+                kept.reset();
+            }
+        }
         report.logStatus(QStringLiteral("Kept allgenerators.txt and alleffects.txt as they were: ") + outcome.reason);
     }
     run->done(outcome);
