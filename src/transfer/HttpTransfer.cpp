@@ -147,6 +147,9 @@ void HttpTransfer::onMetaData()
     m_outcome.status = code;
     m_outcome.contentType = QString::fromLatin1(m_reply->rawHeader("Content-Type"));
     m_outcome.contentLength = QString::fromLatin1(m_reply->rawHeader("Content-Length"));
+    // After a redirect Qt may still hold the redirect's own length, joined to the answer's with a comma ("0, 144"):
+    // the answer's is the last.
+    m_outcome.contentLength = m_outcome.contentLength.section(QLatin1Char(','), -1).trimmed();
     acceptHeaders();
 }
 
