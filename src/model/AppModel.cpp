@@ -96,6 +96,7 @@ public:
         }
     }
     void paraMachineRead() override { m_model.keepResponsive(); }
+    bool wantsTrace() const override { return wanted(); }
 
 private:
     bool wanted() const { return m_model.m_setup.keepSongLogs || !m_model.m_setup.quietScan; }

@@ -10,6 +10,8 @@ constexpr std::size_t kBufferSize = 64 * 1024;
 
 std::uint64_t fileSize(std::FILE* file)
 {
+    // This class buffers itself: a second buffer in the stream would only copy, and refill on every seek.
+    std::setvbuf(file, nullptr, _IONBF, 0);
     if (std::fseek(file, 0, SEEK_END) != 0) {
         return 0;
     }

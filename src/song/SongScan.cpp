@@ -15,57 +15,64 @@ class ScanTrace : public SongReadListener
 public:
     explicit ScanTrace(ScanSink& sink)
         : m_sink(sink)
+        , m_logging(sink.wantsTrace())
     {
     }
 
-    void onMagic(std::string_view asRead) override { m_sink.log("BuzzHeader " + text(asRead)); }
-    void onSectionCount(std::int32_t count) override { m_sink.log("Number of sections " + NumberText(count)); }
+    void onMagic(std::string_view asRead) override { log([&] { return "BuzzHeader " + text(asRead); }); }
+    void onSectionCount(std::int32_t count) override { log([&] { return "Number of sections " + NumberText(count); }); }
     void onDirectoryEntry(const SectionEntry& entry) override
     {
-        m_sink.log("Header " + text(entry.name));
-        m_sink.log("Offset " + NumberText(entry.offset));
-        m_sink.log("Size " + NumberText(entry.size));
+        log([&] { return "Header " + text(entry.name); });
+        log([&] { return "Offset " + NumberText(entry.offset); });
+        log([&] { return "Size " + NumberText(entry.size); });
     }
     void onSections(const SectionEntry& para, const SectionEntry& mach) override
     {
-        m_sink.log("ParameterHeader " + text(para.name));
+        log([&] { return "ParameterHeader " + text(para.name); });
         if (para.name != "PARA") {
-            m_sink.log("ParameterHeader not found" + text(para.name));
+            log([&] { return "ParameterHeader not found" + text(para.name); });
             return;
         }
-        m_sink.log("Offset " + NumberText(para.offset));
-        m_sink.log("Size " + NumberText(para.size));
-        m_sink.log("Machine Header " + text(mach.name));
-        m_sink.log("Offset " + NumberText(mach.offset));
-        m_sink.log("Size " + NumberText(mach.size));
+        log([&] { return "Offset " + NumberText(para.offset); });
+        log([&] { return "Size " + NumberText(para.size); });
+        log([&] { return "Machine Header " + text(mach.name); });
+        log([&] { return "Offset " + NumberText(mach.offset); });
+        log([&] { return "Size " + NumberText(mach.size); });
     }
     void onMachineCount(std::int32_t count) override
     {
-        m_sink.log("Number of machines " + NumberText(count));
-        m_sink.log("****Scanning PARA Section****");
+        log([&] { return "Number of machines " + NumberText(count); });
+        log([&] { return "****Scanning PARA Section****"; });
     }
     void onParaMachineStart(std::int32_t index, std::int32_t count) override
     {
+        if (!m_logging) {
+            return;
+        }
         m_sink.setStatus("Scanning PARA section for" + NumberText(index) + " of " + NumberText(count) + " machines",
                          true);
     }
-    void onParaMachineName(std::string_view name) override { m_sink.log("Machine Name " + text(name)); }
-    void onParaMachineType(std::string_view typeName) override { m_sink.log("Machine Type " + text(typeName)); }
+    void onParaMachineName(std::string_view name) override { log([&] { return "Machine Name " + text(name); }); }
+    void onParaMachineType(std::string_view typeName) override { log([&] { return "Machine Type " + text(typeName); }); }
     void onParaMachineDone(std::int32_t) override { m_sink.paraMachineRead(); }
     void onParaDone(std::int32_t count) override
     {
         m_sink.setStatus("Completed scan of " + NumberText(count) + " machines in PARA section", false);
     }
-    void onMachStart() override { m_sink.log("****Scanning MACH Section****"); }
+    void onMachStart() override { log([&] { return "****Scanning MACH Section****"; }); }
     void onMachMachineStart(std::int32_t index, std::int32_t count) override
     {
+        if (!m_logging) {
+            return;
+        }
         m_sink.setStatus("Scanning MACH section for machine " + NumberText(index) + " of " + NumberText(count) +
                              " machines",
                          true);
     }
-    void onMachMachineName(std::string_view name) override { m_sink.log("Machine name is " + text(name)); }
-    void onMachKind(std::uint8_t kindByte) override { m_sink.log("Machine ID " + NumberText(kindByte)); }
-    void onMachDllName(std::string_view dll) override { m_sink.log("Machine DLL name " + text(dll)); }
+    void onMachMachineName(std::string_view name) override { log([&] { return "Machine name is " + text(name); }); }
+    void onMachKind(std::uint8_t kindByte) override { log([&] { return "Machine ID " + NumberText(kindByte); }); }
+    void onMachDllName(std::string_view dll) override { log([&] { return "Machine DLL name " + text(dll); }); }
     void onMachine(const MachineRef& machine) override { m_sink.addUsed(machine); }
     void onMachDone(std::int32_t count) override
     {
@@ -74,16 +81,25 @@ public:
 
     void onRecoveryStart(std::int32_t count) override
     {
-        m_sink.log("No PARA section: found" + NumberText(count) + " machines by searching the MACH section");
+        log([&] { return "No PARA section: found" + NumberText(count) + " machines by searching the MACH section"; });
     }
     void onRecoveredMachine(const MachineRef& machine, std::int64_t offset) override
     {
-        m_sink.log("Machine at offset" + NumberText(offset) + ": name " + text(machine.name) + ", ID" +
-                   NumberText(machine.kindByte) + ", DLL name " + text(machine.dll));
+        log([&] { return "Machine at offset" + NumberText(offset) + ": name " + text(machine.name) + ", ID" +
+                   NumberText(machine.kindByte) + ", DLL name " + text(machine.dll); });
     }
 
 private:
+    /** A trace line is made only for a sink that wants it: thousands of songs scanned for a report need none. */
+    template <class Make> void log(Make&& make)
+    {
+        if (m_logging) {
+            m_sink.log(make());
+        }
+    }
+
     ScanSink& m_sink;
+    const bool m_logging;
 };
 
 std::string placeText(SongPlace place)
@@ -136,8 +152,10 @@ ScanOutcome scanInput(const std::string& path, ByteInput* input, ScanSink& sink)
         sink.setStatus(message, true);
         return {{SongFailure::None, SongPlace::Header, 0}, message};
     }
-    sink.startLog("Scanning " + path);
-    sink.log(pathTail(path));
+    if (sink.wantsTrace()) {
+        sink.startLog("Scanning " + path);
+        sink.log(pathTail(path));
+    }
     if (!input) {
         const std::string message = "File " + path + " cannot be opened.  It may have been moved or deleted.";
         sink.showMessage(message);

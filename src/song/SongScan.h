@@ -28,6 +28,11 @@ public:
     virtual void addUsed(const MachineRef& machine) = 0;
     /** One PARA record is read: a chance to repaint the used list and the log. */
     virtual void paraMachineRead() {}
+    /**
+     * Whether the scan's trace is wanted: its log lines and each machine's progress on the status line. A sink that
+     * reports only results (a command-line scan) is given none, so none is made.
+     */
+    virtual bool wantsTrace() const { return true; }
 };
 
 /** The result of scanning one song: empty message when it was read whole. */
