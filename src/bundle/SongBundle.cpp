@@ -6,6 +6,7 @@
 #include "base/TextCodec.h"
 #include "gear/PeHeader.h"
 #include "unzip/Unzip.h"
+#include "unzip/ZipHandle.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -23,19 +24,6 @@ namespace {
 
 using Kind = gw::MachineKind;
 
-struct ZipDiscarder
-{
-    void operator()(zip_t* archive) const { zip_discard(archive); }
-};
-
-QString zipError(int code)
-{
-    zip_error_t error;
-    zip_error_init_with_code(&error, code);
-    const QString text = QString::fromLocal8Bit(zip_error_strerror(&error));
-    zip_error_fini(&error);
-    return text;
-}
 
 bool endsWithIgnoringCase(const QString& name, const char* suffix)
 {
@@ -105,11 +93,9 @@ bool writeBundle(const BundlePlan& plan, const QString& zipPath, QString& error)
     // libzip writes the archive beside the target and renames it over the target only when it is whole, so a
     // failure keeps an earlier zip of that name as it was.
     int code = 0;
-    // libzip takes UTF-8 file names on every platform; QFile::encodeName would give Windows' ANSI code page.
-    std::unique_ptr<zip_t, ZipDiscarder> archive(
-        zip_open(gw::pathBytesFromText(zipPath).c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code));
+    gw::ZipArchive archive = gw::openZip(zipPath, ZIP_CREATE | ZIP_TRUNCATE, &code);
     if (!archive) {
-        error = zipError(code);
+        error = gw::zipErrorText(code);
         return false;
     }
     const auto addFile = [&](const QString& source, const QString& name) {
@@ -224,9 +210,9 @@ void verifyMachines(zip_t* archive, BundleContents& contents)
 bool readBundle(const QString& zipPath, BundleContents& contents, QString& error)
 {
     int code = 0;
-    std::unique_ptr<zip_t, ZipDiscarder> archive(zip_open(gw::pathBytesFromText(zipPath).c_str(), ZIP_RDONLY, &code));
+    const gw::ZipArchive archive = gw::openZip(zipPath, ZIP_RDONLY, &code);
     if (!archive) {
-        error = zipError(code);
+        error = gw::zipErrorText(code);
         return false;
     }
     const zip_int64_t count = zip_get_num_entries(archive.get(), 0);

@@ -5,6 +5,7 @@
 #include "base/TextCodec.h"
 #include "transfer/MachineInstall.h"
 #include "unzip/EntryName.h"
+#include "unzip/ZipHandle.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -21,16 +22,8 @@ namespace gw {
 
 namespace {
 
-struct ZipCloser
-{
-    void operator()(zip_t* archive) const { zip_discard(archive); }
-};
-using Zip = std::unique_ptr<zip_t, ZipCloser>;
-
-struct EntryCloser
-{
-    void operator()(zip_file_t* file) const { zip_fclose(file); }
-};
+using Zip = ZipArchive;
+using EntryCloser = ZipEntryCloser;
 
 QString folded(const QString& name)
 {
@@ -40,7 +33,7 @@ QString folded(const QString& name)
 Zip openZip(const QString& path)
 {
     int error = 0;
-    return Zip(zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &error));
+    return gw::openZip(path, ZIP_RDONLY, &error);
 }
 
 /** The bytes the install would write, read within the limits; false with why otherwise. */

@@ -3,6 +3,7 @@
 #include "base/PathText.h"
 #include "base/TextCodec.h"
 #include "unzip/EntryName.h"
+#include "unzip/ZipHandle.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,23 +21,6 @@ namespace gw {
 
 namespace {
 
-struct ZipCloser
-{
-    void operator()(zip_t* archive) const { zip_discard(archive); }
-};
-struct FileCloser
-{
-    void operator()(zip_file_t* file) const { zip_fclose(file); }
-};
-
-QString zipErrorText(int code)
-{
-    zip_error_t error;
-    zip_error_init_with_code(&error, code);
-    const QString text = QString::fromLocal8Bit(zip_error_strerror(&error));
-    zip_error_fini(&error);
-    return text;
-}
 
 /**
  * The folder's entries, listed once, for the letter-case-blind lookups of a whole archive: an archive's name finds
@@ -154,7 +138,7 @@ void Unzipper::entry(zip_uint64_t index, const zip_stat_t& stat, UnzippedEntry& 
         done.result = EntryResult::Kept;
         return;
     }
-    std::unique_ptr<zip_file_t, FileCloser> file(zip_fopen_index(m_archive, index, 0));
+    ZipEntry file(zip_fopen_index(m_archive, index, 0));
     if (!file) {
         skip(done, SkipReason::Damaged, QString::fromLocal8Bit(zip_strerror(m_archive)));
         return;
@@ -311,7 +295,7 @@ UnzipReport unzipFlat(const QString& zipPath, const QString& folder, const Unzip
 {
     UnzipReport report;
     int error = 0;
-    std::unique_ptr<zip_t, ZipCloser> archive(zip_open(gw::pathBytesFromText(zipPath).c_str(), ZIP_RDONLY, &error));
+    const ZipArchive archive = openZip(zipPath, ZIP_RDONLY, &error);
     if (!archive) {
         // A zip cut short is no zip to libzip either; it still begins as one, which a web page does not.
         QFile file(zipPath);
