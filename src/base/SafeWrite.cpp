@@ -62,7 +62,6 @@ bool SafeWrite::write(const char* data, qint64 size)
         fail(WriteFailure::WriteFailed, m_file.errorString());
         return false;
     }
-    m_size += size;
     return true;
 }
 

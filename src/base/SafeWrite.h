@@ -43,8 +43,6 @@ public:
     bool open();
     bool write(const char* data, qint64 size);
     bool write(const QByteArray& bytes) { return write(bytes.constData(), bytes.size()); }
-    /** Bytes written so far. */
-    qint64 size() const { return m_size; }
     /** Renames the checked file over the target. */
     bool commit();
     /** Drops what was written: the target stays as it was. reason is kept for outcome(). */
@@ -55,7 +53,6 @@ private:
     void fail(WriteFailure failure, const QString& reason);
 
     QSaveFile m_file;
-    qint64 m_size = 0;
     WriteOutcome m_outcome;
 };
 

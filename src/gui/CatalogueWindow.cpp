@@ -16,6 +16,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -184,9 +185,13 @@ void CatalogueWindow::buildControls()
     m_tabs->addTab(m_table, QStringLiteral("Catalogue"));
     m_tabs->addTab(m_installed, QStringLiteral("Installed"));
     connect(m_tabs, &QTabWidget::currentChanged, this, &CatalogueWindow::showInstalled);
+    // One operation lists the gear folders several times (a scan's check, an install, the recheck): the table is
+    // read once, when the event loop next runs.
     connect(&m_model, &AppModel::installedChanged, this, [this] {
-        m_installedDirty = true;
-        showInstalled();
+        if (!m_installedDirty) {
+            m_installedDirty = true;
+            QTimer::singleShot(0, this, &CatalogueWindow::showInstalled);
+        }
     });
     grid->addWidget(m_tabs, 1, 0, 1, 2);
     grid->addLayout(buttons, 0, 2, 3, 1);
