@@ -1,7 +1,7 @@
 #include "base/HostSettings.h"
 #include "base/PathText.h"
-#include "base/Version.h"
 #include "base/Platform.h"
+#include "base/Version.h"
 #include "cli/CommandLine.h"
 #include "gui/MainWindow.h"
 #include "gui/QtUserDialogs.h"

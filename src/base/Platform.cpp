@@ -15,15 +15,18 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 #endif
 
 namespace gw::platform {
 
 #ifdef _WIN32
 
-char pathSeparator() { return '\\'; }
+char pathSeparator()
+{
+    return '\\';
+}
 
 namespace {
 std::wstring toWide(std::string_view text, UINT codePage)
@@ -50,7 +53,10 @@ std::string toUtf8(std::wstring_view wide)
 }
 } // namespace
 
-std::string ansiToUtf8(std::string_view bytes) { return toUtf8(toWide(bytes, CP_ACP)); }
+std::string ansiToUtf8(std::string_view bytes)
+{
+    return toUtf8(toWide(bytes, CP_ACP));
+}
 
 std::vector<std::string> commandLineArguments(int, char*[])
 {
@@ -82,11 +88,20 @@ void attachParentConsole()
 
 #else
 
-char pathSeparator() { return '/'; }
+char pathSeparator()
+{
+    return '/';
+}
 
-std::string ansiToUtf8(std::string_view bytes) { return windows1252ToUtf8(bytes); }
+std::string ansiToUtf8(std::string_view bytes)
+{
+    return windows1252ToUtf8(bytes);
+}
 
-std::FILE* openForReading(const std::string& utf8Path) { return std::fopen(utf8Path.c_str(), "rb"); }
+std::FILE* openForReading(const std::string& utf8Path)
+{
+    return std::fopen(utf8Path.c_str(), "rb");
+}
 
 std::vector<std::string> commandLineArguments(int argc, char* argv[])
 {
@@ -121,8 +136,8 @@ public:
         DWORD type = 0;
         DWORD size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
         const std::wstring name = platform::toWide(valueName, CP_UTF8);
-        const LSTATUS result = RegQueryValueExW(key, name.c_str(), nullptr, &type,
-                                                reinterpret_cast<LPBYTE>(buffer.data()), &size);
+        const LSTATUS result =
+            RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<LPBYTE>(buffer.data()), &size);
         RegCloseKey(key);
         if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
             return {Status::ValueMissing, {}};
@@ -135,7 +150,10 @@ public:
 
 } // namespace
 
-std::unique_ptr<HostSettings> makePlatformHostSettings() { return std::make_unique<RegistryHostSettings>(); }
+std::unique_ptr<HostSettings> makePlatformHostSettings()
+{
+    return std::make_unique<RegistryHostSettings>();
+}
 
 #else
 

@@ -83,7 +83,10 @@ bool SafeWrite::commit()
     return true;
 }
 
-void SafeWrite::refuse(const QString& reason) { fail(WriteFailure::Refused, reason); }
+void SafeWrite::refuse(const QString& reason)
+{
+    fail(WriteFailure::Refused, reason);
+}
 
 WriteOutcome writeFileSafely(const QString& target, const QByteArray& bytes)
 {
@@ -126,8 +129,8 @@ QString keepBackup(const QString& file, const QString& backupFolder, const QStri
     QString target = folder + QLatin1Char('/') + info.fileName();
     // Two backups of one name in the same second keep both.
     for (int copy = 2; QFileInfo::exists(target) || isLink(target); ++copy) {
-        target = folder + QLatin1Char('/') + info.completeBaseName() + QStringLiteral(" (%1).").arg(copy) +
-                 info.suffix();
+        target =
+            folder + QLatin1Char('/') + info.completeBaseName() + QStringLiteral(" (%1).").arg(copy) + info.suffix();
     }
     SafeWrite copy(target);
     if (!source.open(QIODevice::ReadOnly)) {

@@ -9,11 +9,11 @@ namespace gw {
 /** Why a file was not written. */
 enum class WriteFailure {
     None,
-    IsLink,        // the target is a symbolic link: writing would land wherever it points
-    CannotCreate,  // the folder cannot be made, or the temporary file beside the target cannot be opened
-    WriteFailed,   // the disk refused the bytes (full, gone, …)
-    CommitFailed,  // the finished file could not replace the target (in use, no rights, …)
-    Refused,       // the content failed the caller's check, so nothing replaced the target
+    IsLink,       // the target is a symbolic link: writing would land wherever it points
+    CannotCreate, // the folder cannot be made, or the temporary file beside the target cannot be opened
+    WriteFailed,  // the disk refused the bytes (full, gone, …)
+    CommitFailed, // the finished file could not replace the target (in use, no rights, …)
+    Refused,      // the content failed the caller's check, so nothing replaced the target
 };
 
 /** What a write did: whether the target now holds the new content, and why not. */

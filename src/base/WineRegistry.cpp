@@ -24,7 +24,10 @@ constexpr std::string_view kHeader = "WINE REGISTRY Version 2";
 // The host reads its settings into a MAX_PATH buffer; a value that does not fit is, for it, not there.
 constexpr std::size_t kHostBufferSize = 260;
 
-fs::path toPath(std::string_view utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+fs::path toPath(std::string_view utf8)
+{
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
 
 std::string toUtf8(const fs::path& path)
 {
@@ -89,11 +92,17 @@ bool equalsIgnoringCase(std::u16string_view a, std::u16string_view b)
                       [](char16_t x, char16_t y) { return foldCase(char32_t{x}) == foldCase(char32_t{y}); });
 }
 
-char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
+char asciiLower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+}
 
 // ---- user.reg ------------------------------------------------------------------------------------------------
 
-bool isOctal(char c) { return c >= '0' && c <= '7'; }
+bool isOctal(char c)
+{
+    return c >= '0' && c <= '7';
+}
 
 int hexDigit(char c)
 {
@@ -131,14 +140,30 @@ bool parseEscaped(std::string_view line, std::size_t& pos, char terminator, std:
         }
         const char e = line[pos++];
         switch (e) {
-        case 'a': out += u'\a'; break;
-        case 'b': out += u'\b'; break;
-        case 'e': out += char16_t{0x1B}; break;
-        case 'f': out += u'\f'; break;
-        case 'n': out += u'\n'; break;
-        case 'r': out += u'\r'; break;
-        case 't': out += u'\t'; break;
-        case 'v': out += u'\v'; break;
+        case 'a':
+            out += u'\a';
+            break;
+        case 'b':
+            out += u'\b';
+            break;
+        case 'e':
+            out += char16_t{0x1B};
+            break;
+        case 'f':
+            out += u'\f';
+            break;
+        case 'n':
+            out += u'\n';
+            break;
+        case 'r':
+            out += u'\r';
+            break;
+        case 't':
+            out += u'\t';
+            break;
+        case 'v':
+            out += u'\v';
+            break;
         case 'x': {
             unsigned value = 0;
             int digits = 0;
@@ -295,7 +320,10 @@ std::optional<std::string> readFile(const fs::path& path)
 
 // ---- paths ---------------------------------------------------------------------------------------------------
 
-bool isSeparator(char c) { return c == '\\' || c == '/'; }
+bool isSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
 
 bool isDrivePath(std::string_view path)
 {

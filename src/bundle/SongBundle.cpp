@@ -24,7 +24,6 @@ namespace {
 
 using Kind = gw::MachineKind;
 
-
 bool endsWithIgnoringCase(const QString& name, const char* suffix)
 {
     return name.endsWith(QLatin1String(suffix), Qt::CaseInsensitive);
@@ -101,9 +100,11 @@ bool writeBundle(const BundlePlan& plan, const QString& zipPath, QString& error)
     const auto addFile = [&](const QString& source, const QString& name) {
         zip_source_t* data = zip_source_file(archive.get(), gw::pathBytesFromText(source).c_str(), 0, -1);
         // A song whose name is not UTF-8 here is stored under the Latin-1 reading of its bytes.
-        if (!data || zip_file_add(archive.get(), gw::displayPath(name).toUtf8().constData(), data, ZIP_FL_ENC_UTF_8) < 0) {
+        if (!data ||
+            zip_file_add(archive.get(), gw::displayPath(name).toUtf8().constData(), data, ZIP_FL_ENC_UTF_8) < 0) {
             zip_source_free(data);
-            error = gw::displayPath(source) + QStringLiteral(": ") + QString::fromLocal8Bit(zip_strerror(archive.get()));
+            error =
+                gw::displayPath(source) + QStringLiteral(": ") + QString::fromLocal8Bit(zip_strerror(archive.get()));
             return false;
         }
         return true;
@@ -121,7 +122,8 @@ bool writeBundle(const BundlePlan& plan, const QString& zipPath, QString& error)
         }
     }
     const QByteArray list = machinesText(plan.machines);
-    zip_source_t* listSource = zip_source_buffer(archive.get(), list.constData(), static_cast<zip_uint64_t>(list.size()), 0);
+    zip_source_t* listSource =
+        zip_source_buffer(archive.get(), list.constData(), static_cast<zip_uint64_t>(list.size()), 0);
     if (!listSource || zip_file_add(archive.get(), "machines.txt", listSource, ZIP_FL_ENC_UTF_8) < 0) {
         zip_source_free(listSource);
         error = QString::fromLocal8Bit(zip_strerror(archive.get()));
@@ -235,7 +237,8 @@ bool readBundle(const QString& zipPath, BundleContents& contents, QString& error
             into = &contents.generators;
         } else if (plain && folder == QLatin1String("gear/effects/") && endsWithIgnoringCase(file, ".dll")) {
             into = &contents.effects;
-        } else if (plain && folder.isEmpty() && (endsWithIgnoringCase(file, ".bmx") || endsWithIgnoringCase(file, ".bmw"))) {
+        } else if (plain && folder.isEmpty() &&
+                   (endsWithIgnoringCase(file, ".bmx") || endsWithIgnoringCase(file, ".bmw"))) {
             into = &contents.songs;
         }
         if (!into) {

@@ -10,7 +10,10 @@ const CatalogueFiles& catalogueFiles(bool generators)
 }
 
 namespace {
-constexpr char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
+constexpr char lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+}
 } // namespace
 
 std::size_t findIgnoringCase(std::string_view text, std::string_view needle, std::size_t from)

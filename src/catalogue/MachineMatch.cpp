@@ -8,7 +8,10 @@ namespace gw {
 
 namespace {
 
-bool isAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+bool isAsciiDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 /** "2", "v1.1", "V2.0.3": a token that only says which version. */
 bool isVersionToken(std::string_view token)
@@ -27,7 +30,10 @@ bool isVersionToken(std::string_view token)
     return token.find("..") == std::string_view::npos;
 }
 
-bool isSeparator(char c) { return c == ' ' || c == '\t' || c == '_' || c == '-'; }
+bool isSeparator(char c)
+{
+    return c == ' ' || c == '\t' || c == '_' || c == '-';
+}
 
 /** A Date that sorts by text when it is a date at all ("2004-05-06"); anything else is older than every date. */
 std::string dateKey(const std::string& date)
@@ -43,10 +49,14 @@ std::string dateKey(const std::string& date)
 const char* matchWayText(MatchWay way)
 {
     switch (way) {
-    case MatchWay::Name: return "name";
-    case MatchWay::Close: return "close";
-    case MatchWay::FileName: return "file name";
-    case MatchWay::None: break;
+    case MatchWay::Name:
+        return "name";
+    case MatchWay::Close:
+        return "close";
+    case MatchWay::FileName:
+        return "file name";
+    case MatchWay::None:
+        break;
     }
     return "";
 }
@@ -114,8 +124,8 @@ void CatalogueMatcher::add(Index& index, std::string key, std::size_t row)
         return;
     }
     const auto [at, added] = index.emplace(std::move(key), row);
-    if (!added && dateKey(m_rows[row].fields[CatalogueRow::Date]) >
-                      dateKey(m_rows[at->second].fields[CatalogueRow::Date])) {
+    if (!added &&
+        dateKey(m_rows[row].fields[CatalogueRow::Date]) > dateKey(m_rows[at->second].fields[CatalogueRow::Date])) {
         at->second = row; // a newer row of the same machine; on equal dates the first stays
     }
 }

@@ -26,9 +26,9 @@ const std::vector<std::string>& builtInMachines(MachineKind kind)
 {
     static const std::vector<std::string> generators = {"Jeskola Bass 3.dll", "Jeskola Aux Return.dll",
                                                         "Jeskola C1.dll", "Jeskola O1.dll"};
-    static const std::vector<std::string> effects = {"Jeskola AuxSend.dll",  "Jeskola AM 3000.dll",
-                                                     "Jeskola Hiiri.dll",    "Jeskola Karhu.dll",
-                                                     "Jeskola Raverb.dll",   "Jeskola Freeverb.dll"};
+    static const std::vector<std::string> effects = {"Jeskola AuxSend.dll", "Jeskola AM 3000.dll",
+                                                     "Jeskola Hiiri.dll",   "Jeskola Karhu.dll",
+                                                     "Jeskola Raverb.dll",  "Jeskola Freeverb.dll"};
     return kind == MachineKind::Generator ? generators : effects;
 }
 

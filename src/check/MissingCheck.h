@@ -31,8 +31,8 @@ std::string missingEntryText(const MissingMachine& machine);
  * folder listings ignore letter case.
  */
 std::vector<MissingMachine> findMissing(MachineKind kind, const std::vector<std::string>& used,
-                                     const std::vector<std::string>& ownFolder,
-                                     const std::vector<std::string>& otherFolder);
+                                        const std::vector<std::string>& ownFolder,
+                                        const std::vector<std::string>& otherFolder);
 
 /** The status text that ends a check with these counts. */
 std::string missingStatusText(std::size_t generators, std::size_t effects);

@@ -9,8 +9,8 @@
 
 namespace gw::cli {
 
-int runBundle(const QStringList& songs, const QString& zipPath, const QString& programFolder,
-              const QString& hostFolder, std::ostream& out, std::ostream& err)
+int runBundle(const QStringList& songs, const QString& zipPath, const QString& programFolder, const QString& hostFolder,
+              std::ostream& out, std::ostream& err)
 {
     for (const QString& song : songs) {
         std::error_code error;

@@ -1,13 +1,13 @@
 #include "cli/CommandLine.h"
 
 #include "base/Version.h"
-#include "host/ArchiveAddress.h"
-#include "host/ProgramFolder.h"
 #include "cli/BundleCommands.h"
 #include "cli/GearCommands.h"
 #include "cli/ScanCommand.h"
 #include "cli/TerminalSession.h"
 #include "cli/TransferCommands.h"
+#include "host/ArchiveAddress.h"
+#include "host/ProgramFolder.h"
 
 #include <QDir>
 #include <QHash>
@@ -45,7 +45,8 @@ const QList<CommandInfo>& commands()
          "                      settings (the registry, or Wine's user.reg)\n"
          "  --log               print each song's scan log before the report\n"
          "  --json              print one JSON object instead of the text report; its \"matches\" give each missing\n"
-         "                      machine's catalogue entry and how it was matched (\"name\", \"close\", \"file name\"),\n"
+         "                      machine's catalogue entry and how it was matched (\"name\", \"close\", \"file "
+         "name\"),\n"
          "                      or \"move\" for a machine lying in the other gear folder\n"
          "Exit status: 0 nothing missing, 1 machines missing, 2 usage error or a song that could not be read.\n"},
         {"fetch-missing",
@@ -157,7 +158,10 @@ const char* const kCommonHelp =
     "  --version             print the version and exit\n";
 
 /** A path the user typed, made absolute once, here: nothing later depends on the current folder. */
-QString absolutePath(const QString& path) { return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()); }
+QString absolutePath(const QString& path)
+{
+    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
 
 int usageError(std::ostream& err, const QString& command, const QString& message)
 {
@@ -327,8 +331,8 @@ int run(const QStringList& arguments, std::ostream& out, std::ostream& err)
         if (parsed.positional.isEmpty()) {
             return usageError(err, command, QStringLiteral("bundle needs at least one song"));
         }
-        return runBundle(parsed.positional, absolutePath(output), programFolder,
-                         QDir::toNativeSeparators(hostFolder), out, err);
+        return runBundle(parsed.positional, absolutePath(output), programFolder, QDir::toNativeSeparators(hostFolder),
+                         out, err);
     }
     if (command == QLatin1String("install-bundle")) {
         if (parsed.positional.size() != 1) {

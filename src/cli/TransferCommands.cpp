@@ -30,8 +30,7 @@ const char* const kFieldKeys[] = {"filename", "date", "developer", "name", "desc
 
 int runCatalogue(const CatalogueOptions& options, std::ostream& out, std::ostream& err)
 {
-    const QString path =
-        options.programFolder + QLatin1String(catalogueFiles(!options.effects).list);
+    const QString path = options.programFolder + QLatin1String(catalogueFiles(!options.effects).list);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         err << "gearwarden catalogue: cannot read " << path.toStdString() << ": " << file.errorString().toStdString()

@@ -97,7 +97,10 @@ struct Remembered
     Architecture architecture = Architecture::NotWindows;
 };
 
-std::int64_t ticks(const InstalledMachine& machine) { return machine.modified.time_since_epoch().count(); }
+std::int64_t ticks(const InstalledMachine& machine)
+{
+    return machine.modified.time_since_epoch().count();
+}
 
 /** One line a DLL: sha256, architecture, size, time, path, tab-separated; lines that do not parse are dropped. */
 std::map<std::string, Remembered> readCache(const std::string& cacheFile)

@@ -289,14 +289,16 @@ void CatalogueWindow::applyFilter(bool typed)
     }
     // A machine the user's filter hides is not the one a download acts on.
     const AppModel::Selection selection = m_model.selection();
-    if (typed && selection.isValid() && m_model.catalogueViewLoaded() && selection.kind == m_model.catalogueViewKind()) {
+    if (typed && selection.isValid() && m_model.catalogueViewLoaded() &&
+        selection.kind == m_model.catalogueViewKind()) {
         bool visible = false;
         for (int row = 0; row < m_table->topLevelItemCount() && !visible; ++row) {
             const QTreeWidgetItem* item = m_table->topLevelItem(row);
             visible = !item->isHidden() && item->text(0) == selection.entry;
         }
         if (!visible) {
-            m_model.deselect(QStringLiteral("The filter hides ") + selection.entry + QStringLiteral(": nothing is selected"));
+            m_model.deselect(QStringLiteral("The filter hides ") + selection.entry +
+                             QStringLiteral(": nothing is selected"));
         }
     }
 }

@@ -18,8 +18,8 @@ FetchResultsDialog::FetchResultsDialog(const QList<FetchResult>& results, QWidge
     int done = 0;
     auto* table = new QTableWidget(static_cast<int>(results.size()), 4, this);
     table->setObjectName(QStringLiteral("fetchResultsTable"));
-    table->setHorizontalHeaderLabels({QStringLiteral("Machine"), QStringLiteral("Kind"), QStringLiteral("Entry"),
-                                      QStringLiteral("Result")});
+    table->setHorizontalHeaderLabels(
+        {QStringLiteral("Machine"), QStringLiteral("Kind"), QStringLiteral("Entry"), QStringLiteral("Result")});
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->verticalHeader()->hide();
@@ -39,8 +39,8 @@ FetchResultsDialog::FetchResultsDialog(const QList<FetchResult>& results, QWidge
     }
     table->resizeColumnsToContents();
 
-    auto* summary = new QLabel(QStringLiteral("%1 of %2 missing machines installed or moved.").arg(done).arg(results.size()),
-                               this);
+    auto* summary =
+        new QLabel(QStringLiteral("%1 of %2 missing machines installed or moved.").arg(done).arg(results.size()), this);
     summary->setObjectName(QStringLiteral("fetchResultsSummary"));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::close);

@@ -23,9 +23,12 @@ public:
     {
         const auto& row = static_cast<const InstalledRow&>(other);
         switch (treeWidget() ? treeWidget()->sortColumn() : 0) {
-        case InstalledTable::Size: return m_size < row.m_size;
-        case InstalledTable::UsedBy: return m_usedBy < row.m_usedBy;
-        default: return QTreeWidgetItem::operator<(other);
+        case InstalledTable::Size:
+            return m_size < row.m_size;
+        case InstalledTable::UsedBy:
+            return m_usedBy < row.m_usedBy;
+        default:
+            return QTreeWidgetItem::operator<(other);
         }
     }
 
@@ -34,7 +37,10 @@ private:
     int m_usedBy;
 };
 
-QString text(const std::string& utf8) { return QString::fromStdString(utf8); }
+QString text(const std::string& utf8)
+{
+    return QString::fromStdString(utf8);
+}
 
 } // namespace
 
@@ -67,8 +73,10 @@ void InstalledTable::showInventory(const gw::GearInventory& inventory)
         for (const std::string& flag : gw::flagTexts(machine.flags)) {
             flags << text(flag);
         }
-        const auto modified = std::chrono::duration_cast<std::chrono::milliseconds>(machine.modified.time_since_epoch());
-        const QString when = QDateTime::fromMSecsSinceEpoch(modified.count()).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+        const auto modified =
+            std::chrono::duration_cast<std::chrono::milliseconds>(machine.modified.time_since_epoch());
+        const QString when =
+            QDateTime::fromMSecsSinceEpoch(modified.count()).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
         const QStringList texts = {text(gw::kindText(machine.kind)),
                                    text(machine.file),
                                    QLocale::system().formattedDataSize(static_cast<qint64>(machine.size)),

@@ -27,8 +27,7 @@ constexpr int kTwipsPerPixel = 15;
 
 void place(QWidget* widget, int left, int top, int width, int height)
 {
-    widget->setGeometry(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
-                        height / kTwipsPerPixel);
+    widget->setGeometry(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel, height / kTwipsPerPixel);
 }
 
 constexpr int kColumnWidth = 2775;
@@ -46,9 +45,9 @@ MainWindow::MainWindow(AppModel& model, QWidget* parent)
     buildControls();
     bindModel();
     m_sincePaint.start();
-    for (const List which : {List::Songs, List::GeneratorsUsed, List::EffectsUsed, List::GeneratorFiles,
-                             List::EffectFiles, List::MissingGenerators, List::MissingEffects,
-                             List::GeneratorCatalogue, List::EffectCatalogue}) {
+    for (const List which :
+         {List::Songs, List::GeneratorsUsed, List::EffectsUsed, List::GeneratorFiles, List::EffectFiles,
+          List::MissingGenerators, List::MissingEffects, List::GeneratorCatalogue, List::EffectCatalogue}) {
         m_dirtyLists.insert(which);
     }
     m_statusDirty = !m_model.status().isEmpty();
@@ -64,9 +63,15 @@ MainWindow::~MainWindow()
     delete m_about;
 }
 
-CatalogueWindow* MainWindow::catalogueWindow() const { return m_catalogueWindow; }
+CatalogueWindow* MainWindow::catalogueWindow() const
+{
+    return m_catalogueWindow;
+}
 
-AboutBox* MainWindow::aboutBox() const { return m_about; }
+AboutBox* MainWindow::aboutBox() const
+{
+    return m_about;
+}
 
 void MainWindow::buildControls()
 {
@@ -160,14 +165,16 @@ void MainWindow::buildControls()
     action("openSongsButton", "Open bmx or bmw files", [this] { openSongs(); });
     action("scanButton", "Scan bmx or bmw", [this] { scanTickedSongs(); });
     action("refreshGearButton", "Refresh Buzz Gear Dirs", [this] { m_model.refreshGearFolders(); });
-    action("moveToEffectsButton", "Gen>>>>Eff", [this] { moveSelected(true); })
-        ->setToolTip(QStringLiteral("Move selected file from generators to effects directory"));
+    action("moveToEffectsButton", "Gen>>>>Eff", [this] {
+        moveSelected(true);
+    })->setToolTip(QStringLiteral("Move selected file from generators to effects directory"));
     action("moveToGeneratorsButton", "Gen<<<<Eff", [this] { moveSelected(false); });
     action("downloadButton", "Download", [this] { m_model.downloadSelected(); });
     action("cancelDownloadButton", "Cancel download", [this] { m_model.cancelTransfer(); });
     action("catalogueViewButton", "Detailed machine view", [this] { openCatalogueWindow(); });
-    action("fetchCataloguesButton", "Download Machine Lists", [this] { m_model.fetchCatalogues(); })
-        ->setToolTip(QStringLiteral("Download allgenerators.php and alleffects.php lists from Plugvault"));
+    action("fetchCataloguesButton", "Download Machine Lists", [this] {
+        m_model.fetchCatalogues();
+    })->setToolTip(QStringLiteral("Download allgenerators.php and alleffects.php lists from Plugvault"));
 
     m_statusLine = new StatusLine(this);
     m_statusLine->setStatus(QStringLiteral("Status line"));
@@ -177,7 +184,7 @@ void MainWindow::buildControls()
     m_statusLine->setFont(bold);
     place(m_statusLine, 0, 6120, 9480, 270);
 
-    m_lists = {m_songList,          m_generatorsUsed,   m_effectsUsed,        m_generatorFiles,  m_effectFiles,
+    m_lists = {m_songList,          m_generatorsUsed, m_effectsUsed,        m_generatorFiles, m_effectFiles,
                m_missingGenerators, m_missingEffects, m_generatorCatalogue, m_effectCatalogue};
     for (QListWidget* listing : {m_generatorFiles, m_effectFiles}) {
         listing->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -187,9 +194,8 @@ void MainWindow::buildControls()
             [this] { gearListingClicked(m_generatorFiles, m_effectFiles); });
     connect(m_effectFiles, &QListWidget::itemSelectionChanged, this,
             [this] { gearListingClicked(m_effectFiles, m_generatorFiles); });
-    connect(m_generatorCatalogue, &QListWidget::itemSelectionChanged, this, [this] {
-        catalogueClicked(Kind::Generator);
-    });
+    connect(m_generatorCatalogue, &QListWidget::itemSelectionChanged, this,
+            [this] { catalogueClicked(Kind::Generator); });
     connect(m_effectCatalogue, &QListWidget::itemSelectionChanged, this, [this] { catalogueClicked(Kind::Effect); });
     // The song list's own menu: the ticked songs (or the current one) saved with their machines, for sharing.
     m_songList->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -259,7 +265,10 @@ void MainWindow::bindModel()
     connect(&m_model, &AppModel::busy, this, &MainWindow::onBusy);
 }
 
-QListWidget* MainWindow::listWidget(List which) const { return m_lists[static_cast<std::size_t>(which)]; }
+QListWidget* MainWindow::listWidget(List which) const
+{
+    return m_lists[static_cast<std::size_t>(which)];
+}
 
 void MainWindow::markDirty(List which)
 {
@@ -368,9 +377,15 @@ void MainWindow::onBusy()
 
 // --- the user's actions ----------------------------------------------------------------------------------------
 
-void MainWindow::openSongs() { m_model.addSongsFromDialog(); }
+void MainWindow::openSongs()
+{
+    m_model.addSongsFromDialog();
+}
 
-void MainWindow::scanTickedSongs() { m_model.scanTickedSongs(); }
+void MainWindow::scanTickedSongs()
+{
+    m_model.scanTickedSongs();
+}
 
 void MainWindow::catalogueClicked(Kind kind)
 {
@@ -447,7 +462,10 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     return true;
 }
 
-QDialog* MainWindow::fetchResults() const { return m_fetchResults.data(); }
+QDialog* MainWindow::fetchResults() const
+{
+    return m_fetchResults.data();
+}
 
 void MainWindow::openAboutBox()
 {

@@ -16,7 +16,10 @@ void StatusLine::setStatus(const QString& text)
     updateToolTip();
 }
 
-QSize StatusLine::minimumSizeHint() const { return {0, QLabel::minimumSizeHint().height()}; }
+QSize StatusLine::minimumSizeHint() const
+{
+    return {0, QLabel::minimumSizeHint().height()};
+}
 
 void StatusLine::updateToolTip()
 {

@@ -9,7 +9,8 @@ QString checkedArchiveUrl(const QString& typed, QString* why)
     QString text = typed.trimmed();
     const auto refuse = [&](const QString& reason) {
         if (why) {
-            *why = QStringLiteral("\"") + text + QStringLiteral("\" cannot be the machine archive's address: ") + reason;
+            *why =
+                QStringLiteral("\"") + text + QStringLiteral("\" cannot be the machine archive's address: ") + reason;
         }
         return QString();
     };

@@ -71,8 +71,7 @@ HostFolder findHostFolder(const HostSettings& settings, const std::string& progr
     return result;
 }
 
-std::string findSongFolder(const HostSettings& settings, const std::string& programFolder,
-                           std::vector<Notice>& notices)
+std::string findSongFolder(const HostSettings& settings, const std::string& programFolder, std::vector<Notice>& notices)
 {
     std::string folder;
     const HostSettings::Value value = settings.read("OpenSongDir");

@@ -82,10 +82,19 @@ QString archiveBaseUrl(const QString& requested)
     return url.isEmpty() ? QString() : checkedArchiveUrl(url);
 }
 
-void rememberArchiveBaseUrl(const QString& url) { QSettings().setValue(QStringLiteral("archiveUrl"), url); }
+void rememberArchiveBaseUrl(const QString& url)
+{
+    QSettings().setValue(QStringLiteral("archiveUrl"), url);
+}
 
-QString rememberedHostFolder() { return QSettings().value(QStringLiteral("hostFolder")).toString(); }
+QString rememberedHostFolder()
+{
+    return QSettings().value(QStringLiteral("hostFolder")).toString();
+}
 
-void rememberHostFolder(const QString& folder) { QSettings().setValue(QStringLiteral("hostFolder"), folder); }
+void rememberHostFolder(const QString& folder)
+{
+    QSettings().setValue(QStringLiteral("hostFolder"), folder);
+}
 
 } // namespace gw

@@ -184,22 +184,37 @@ void AppModel::showNotices(const std::vector<gw::Notice>& notices)
 
 // --- host installation and gear folders ------------------------------------------------------------------------
 
-QString AppModel::generatorsFolder() const { return m_gear.folder(Kind::Generator); }
+QString AppModel::generatorsFolder() const
+{
+    return m_gear.folder(Kind::Generator);
+}
 
-QString AppModel::effectsFolder() const { return m_gear.folder(Kind::Effect); }
+QString AppModel::effectsFolder() const
+{
+    return m_gear.folder(Kind::Effect);
+}
 
 const SortedNames& AppModel::list(List which) const
 {
     switch (which) {
-    case List::Songs: return m_songs.paths();
-    case List::GeneratorsUsed: return used(Kind::Generator);
-    case List::EffectsUsed: return used(Kind::Effect);
-    case List::GeneratorFiles: return gearFiles(Kind::Generator);
-    case List::EffectFiles: return gearFiles(Kind::Effect);
-    case List::MissingGenerators: return missing(Kind::Generator);
-    case List::MissingEffects: return missing(Kind::Effect);
-    case List::GeneratorCatalogue: return catalogue(Kind::Generator);
-    case List::EffectCatalogue: break;
+    case List::Songs:
+        return m_songs.paths();
+    case List::GeneratorsUsed:
+        return used(Kind::Generator);
+    case List::EffectsUsed:
+        return used(Kind::Effect);
+    case List::GeneratorFiles:
+        return gearFiles(Kind::Generator);
+    case List::EffectFiles:
+        return gearFiles(Kind::Effect);
+    case List::MissingGenerators:
+        return missing(Kind::Generator);
+    case List::MissingEffects:
+        return missing(Kind::Effect);
+    case List::GeneratorCatalogue:
+        return catalogue(Kind::Generator);
+    case List::EffectCatalogue:
+        break;
     }
     return catalogue(Kind::Effect);
 }
@@ -288,9 +303,15 @@ void AppModel::askHostFolder()
     }
 }
 
-void AppModel::moveToEffects(const QString& dll) { moveDll(dll, Kind::Generator); }
+void AppModel::moveToEffects(const QString& dll)
+{
+    moveDll(dll, Kind::Generator);
+}
 
-void AppModel::moveToGenerators(const QString& dll) { moveDll(dll, Kind::Effect); }
+void AppModel::moveToGenerators(const QString& dll)
+{
+    moveDll(dll, Kind::Effect);
+}
 
 void AppModel::moveDll(const QString& dll, Kind from, bool tellUser)
 {
@@ -317,8 +338,12 @@ void AppModel::moveDll(const QString& dll, Kind from, bool tellUser)
         }
         const QString cannot = QStringLiteral(": it is in use, gone, or the folder cannot be written.");
         switch (done.result) {
-        case GearFolders::Move::Result::Moved: setStatus(QStringLiteral("Moved ") + dll + direction); break;
-        case GearFolders::Move::Result::NotMoved: setStatus(QStringLiteral("Unable to move ") + dll + cannot); break;
+        case GearFolders::Move::Result::Moved:
+            setStatus(QStringLiteral("Moved ") + dll + direction);
+            break;
+        case GearFolders::Move::Result::NotMoved:
+            setStatus(QStringLiteral("Unable to move ") + dll + cannot);
+            break;
         case GearFolders::Move::Result::TwinDeleted:
             setStatus(QStringLiteral("File ") + dll + present + QStringLiteral("Deleted from ") + fromName +
                       QStringLiteral(" directory."));

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "base/HostSettings.h"
-#include "catalogue/MachineMatch.h"
 #include "catalogue/CatalogueFetch.h"
+#include "catalogue/MachineMatch.h"
 #include "check/MissingCheck.h"
 #include "gear/GearInventory.h"
 #include "gear/LocalSources.h"

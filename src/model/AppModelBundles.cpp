@@ -88,7 +88,8 @@ BundleOutcome AppModel::saveBundle(const QStringList& givenSongs, const QString&
     for (const BundleMachine& machine : plan.machines) {
         (machine.source.isEmpty() ? outcome.missing : outcome.inZip) += 1;
         appendLog((machine.kind == Kind::Generator ? QStringLiteral("generator ") : QStringLiteral("effect ")) +
-                  machine.dll + (machine.source.isEmpty() ? QStringLiteral(": missing") : QStringLiteral(": in the zip")));
+                  machine.dll +
+                  (machine.source.isEmpty() ? QStringLiteral(": missing") : QStringLiteral(": in the zip")));
     }
     QString error;
     outcome.songs = static_cast<int>(songs.size());
@@ -154,7 +155,8 @@ BundleInstall AppModel::installBundle(const QString& zipPath, const QString& son
             continue;
         }
         if (!QDir().mkpath(group.folder)) {
-            result.notTaken << group.entries.join(QStringLiteral(", ")) + QStringLiteral(": cannot create ") + group.folder;
+            result.notTaken << group.entries.join(QStringLiteral(", ")) + QStringLiteral(": cannot create ") +
+                                   group.folder;
             continue;
         }
         // A machine replaced with --yes is backed up as a download's is; a song is replaced as it is.
@@ -204,9 +206,10 @@ BundleInstall AppModel::installBundle(const QString& zipPath, const QString& son
         appendLog(QStringLiteral("skipped ") + skipped);
     }
     setStatus(QStringLiteral("Installed") + numberText(result.installed.size()) + QStringLiteral(" files from ") +
-              zipPath + (result.notTaken.isEmpty() ? QString() : QStringLiteral(";") +
-                                                                   numberText(result.notTaken.size()) +
-                                                                   QStringLiteral(" not taken")));
+              zipPath +
+              (result.notTaken.isEmpty()
+                   ? QString()
+                   : QStringLiteral(";") + numberText(result.notTaken.size()) + QStringLiteral(" not taken")));
     return result;
 }
 
@@ -248,4 +251,3 @@ void AppModel::installReceivedBundle(const QString& zipPath)
     recheckMissing();
     setStatus(status);
 }
-

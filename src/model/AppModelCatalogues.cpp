@@ -101,9 +101,12 @@ QString FetchResult::resultText() const
                           .arg(QString::fromStdString(gw::architectureText(architecture)),
                                QString::fromStdString(gw::architectureText(hostArchitecture)))
                     : QString());
-    case Kind::Moved: return QStringLiteral("moved");
-    case Kind::NoMatch: return QStringLiteral("no match");
-    case Kind::Failed: break;
+    case Kind::Moved:
+        return QStringLiteral("moved");
+    case Kind::NoMatch:
+        return QStringLiteral("no match");
+    case Kind::Failed:
+        break;
     }
     return QStringLiteral("failed: ") + reason;
 }

@@ -192,8 +192,8 @@ bool AppModel::fetchAllMissing(const QStringList& localFolders)
     }
     // Asked for once, not once per machine, and only when some machine is not on the user's disk; without it the
     // moves still happen.
-    const bool anyDownload =
-        std::any_of(m_transfers.fetchAll.matches.begin(), m_transfers.fetchAll.matches.end(), [this](const MissingMatch& match) {
+    const bool anyDownload = std::any_of(
+        m_transfers.fetchAll.matches.begin(), m_transfers.fetchAll.matches.end(), [this](const MissingMatch& match) {
             return !match.entry.isEmpty() && !match.move &&
                    (!m_transfers.fetchAll.local || m_transfers.fetchAll.local->find(match.dll).isEmpty());
         });
@@ -376,4 +376,3 @@ void AppModel::cancelTransfer()
         logStatus(QStringLiteral("Cancelling download"));
     }
 }
-

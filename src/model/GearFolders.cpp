@@ -11,12 +11,21 @@
 
 namespace {
 
-QString fromUtf8(const std::string& text) { return QString::fromStdString(text); }
-std::string toUtf8(const QString& text) { return text.toStdString(); }
+QString fromUtf8(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+std::string toUtf8(const QString& text)
+{
+    return text.toStdString();
+}
 
 } // namespace
 
-QString GearFolders::gearFolder() const { return fromUtf8(gw::gearFolder(toUtf8(m_hostFolder))); }
+QString GearFolders::gearFolder() const
+{
+    return fromUtf8(gw::gearFolder(toUtf8(m_hostFolder)));
+}
 
 QString GearFolders::folder(Kind kind) const
 {
@@ -24,7 +33,10 @@ QString GearFolders::folder(Kind kind) const
     return fromUtf8(kind == Kind::Generator ? gw::generatorsFolder(host) : gw::effectsFolder(host));
 }
 
-QString GearFolders::backupFolder() const { return gearFolder() + QDir::separator() + QStringLiteral("backup"); }
+QString GearFolders::backupFolder() const
+{
+    return gearFolder() + QDir::separator() + QStringLiteral("backup");
+}
 
 QStringList GearFolders::makeMissingFolders() const
 {
@@ -90,14 +102,16 @@ GearFolders::Move GearFolders::move(const QString& dll, Kind from) const
     done.source = folder(from) + QDir::separator() + dll;
     done.twin = twinOf(dll, from);
     if (done.twin.isEmpty()) {
-        done.result = QFile::rename(done.source, folder(other(from)) + QDir::separator() + dll) ? Move::Result::Moved
-                                                                                                  : Move::Result::NotMoved;
+        done.result = QFile::rename(done.source, folder(other(from)) + QDir::separator() + dll)
+                          ? Move::Result::Moved
+                          : Move::Result::NotMoved;
         return done;
     }
     // Only an identical copy goes without a trace: a different one is kept aside first.
     if (!gw::sameContent(done.source, done.twin)) {
         const QString kindFolder = QFileInfo(folder(from)).fileName();
-        done.backup = gw::keepBackup(done.source, backupFolder(), kindFolder, QDateTime::currentDateTime(), &done.reason);
+        done.backup =
+            gw::keepBackup(done.source, backupFolder(), kindFolder, QDateTime::currentDateTime(), &done.reason);
         if (done.backup.isEmpty()) {
             done.result = Move::Result::NotKeptAside;
             return done;

@@ -12,10 +12,22 @@
 
 namespace gw::model {
 
-inline QString fromUtf8(const std::string& text) { return QString::fromStdString(text); }
-inline std::string toUtf8(const QString& text) { return text.toStdString(); }
-inline QString numberText(qint64 number) { return fromUtf8(gw::NumberText(number)); }
-inline QString decoded(std::string_view bytes) { return fromUtf8(gw::platform::ansiToUtf8(bytes)); }
+inline QString fromUtf8(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+inline std::string toUtf8(const QString& text)
+{
+    return text.toStdString();
+}
+inline QString numberText(qint64 number)
+{
+    return fromUtf8(gw::NumberText(number));
+}
+inline QString decoded(std::string_view bytes)
+{
+    return fromUtf8(gw::platform::ansiToUtf8(bytes));
+}
 
 } // namespace gw::model
 

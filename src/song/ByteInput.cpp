@@ -92,7 +92,10 @@ std::size_t ByteInput::readBytes(std::uint8_t* out, std::size_t count)
     return done;
 }
 
-bool ByteInput::readU8(std::uint8_t& value) { return readBytes(&value, 1) == 1; }
+bool ByteInput::readU8(std::uint8_t& value)
+{
+    return readBytes(&value, 1) == 1;
+}
 
 bool ByteInput::readI16(std::int16_t& value)
 {

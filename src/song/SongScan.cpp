@@ -7,7 +7,10 @@ namespace gw {
 
 namespace {
 
-std::string text(std::string_view bytes) { return platform::ansiToUtf8(bytes); }
+std::string text(std::string_view bytes)
+{
+    return platform::ansiToUtf8(bytes);
+}
 
 /** Turns the reader's steps into the scan's log lines and status texts. */
 class ScanTrace : public SongReadListener
@@ -19,8 +22,14 @@ public:
     {
     }
 
-    void onMagic(std::string_view asRead) override { log([&] { return "BuzzHeader " + text(asRead); }); }
-    void onSectionCount(std::int32_t count) override { log([&] { return "Number of sections " + NumberText(count); }); }
+    void onMagic(std::string_view asRead) override
+    {
+        log([&] { return "BuzzHeader " + text(asRead); });
+    }
+    void onSectionCount(std::int32_t count) override
+    {
+        log([&] { return "Number of sections " + NumberText(count); });
+    }
     void onDirectoryEntry(const SectionEntry& entry) override
     {
         log([&] { return "Header " + text(entry.name); });
@@ -53,26 +62,43 @@ public:
         m_sink.setStatus("Scanning PARA section for" + NumberText(index) + " of " + NumberText(count) + " machines",
                          true);
     }
-    void onParaMachineName(std::string_view name) override { log([&] { return "Machine Name " + text(name); }); }
-    void onParaMachineType(std::string_view typeName) override { log([&] { return "Machine Type " + text(typeName); }); }
+    void onParaMachineName(std::string_view name) override
+    {
+        log([&] { return "Machine Name " + text(name); });
+    }
+    void onParaMachineType(std::string_view typeName) override
+    {
+        log([&] { return "Machine Type " + text(typeName); });
+    }
     void onParaMachineDone(std::int32_t) override { m_sink.paraMachineRead(); }
     void onParaDone(std::int32_t count) override
     {
         m_sink.setStatus("Completed scan of " + NumberText(count) + " machines in PARA section", false);
     }
-    void onMachStart() override { log([&] { return "****Scanning MACH Section****"; }); }
+    void onMachStart() override
+    {
+        log([&] { return "****Scanning MACH Section****"; });
+    }
     void onMachMachineStart(std::int32_t index, std::int32_t count) override
     {
         if (!m_logging) {
             return;
         }
-        m_sink.setStatus("Scanning MACH section for machine " + NumberText(index) + " of " + NumberText(count) +
-                             " machines",
-                         true);
+        m_sink.setStatus(
+            "Scanning MACH section for machine " + NumberText(index) + " of " + NumberText(count) + " machines", true);
     }
-    void onMachMachineName(std::string_view name) override { log([&] { return "Machine name is " + text(name); }); }
-    void onMachKind(std::uint8_t kindByte) override { log([&] { return "Machine ID " + NumberText(kindByte); }); }
-    void onMachDllName(std::string_view dll) override { log([&] { return "Machine DLL name " + text(dll); }); }
+    void onMachMachineName(std::string_view name) override
+    {
+        log([&] { return "Machine name is " + text(name); });
+    }
+    void onMachKind(std::uint8_t kindByte) override
+    {
+        log([&] { return "Machine ID " + NumberText(kindByte); });
+    }
+    void onMachDllName(std::string_view dll) override
+    {
+        log([&] { return "Machine DLL name " + text(dll); });
+    }
     void onMachine(const MachineRef& machine) override { m_sink.addUsed(machine); }
     void onMachDone(std::int32_t count) override
     {
@@ -85,8 +111,10 @@ public:
     }
     void onRecoveredMachine(const MachineRef& machine, std::int64_t offset) override
     {
-        log([&] { return "Machine at offset" + NumberText(offset) + ": name " + text(machine.name) + ", ID" +
-                   NumberText(machine.kindByte) + ", DLL name " + text(machine.dll); });
+        log([&] {
+            return "Machine at offset" + NumberText(offset) + ": name " + text(machine.name) + ", ID" +
+                   NumberText(machine.kindByte) + ", DLL name " + text(machine.dll);
+        });
     }
 
 private:

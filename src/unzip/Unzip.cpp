@@ -21,7 +21,6 @@ namespace gw {
 
 namespace {
 
-
 /**
  * The folder's entries, listed once, for the letter-case-blind lookups of a whole archive: an archive's name finds
  * the file Windows would open for it, as findEntryIgnoringCase does, without listing the folder again per entry.

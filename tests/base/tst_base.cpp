@@ -22,7 +22,10 @@ QString describe(Status status, const QString& text = {})
 {
     return status == Status::Ok ? "Ok: " + text : status == Status::KeyMissing ? "KeyMissing" : "ValueMissing";
 }
-QString describe(const gw::HostSettings::Value& v) { return describe(v.status, QString::fromStdString(v.text)); }
+QString describe(const gw::HostSettings::Value& v)
+{
+    return describe(v.status, QString::fromStdString(v.text));
+}
 
 /** A throwaway Wine prefix, read through one settings object for its whole life. */
 class Prefix

@@ -199,14 +199,30 @@ private slots:
         QTest::addColumn<QString>("dll");
         QTest::addColumn<QString>("entry"); // empty: no match
         QTest::addColumn<QString>("how");
-        QTest::newRow("name, case ignored") << "acme KICK" << "Acme_Kick.zip" << "name";
-        QTest::newRow("name beats close") << "Echo" << "Echo_Exact.zip" << "name";
-        QTest::newRow("close: blanks, punctuation, version") << "Lunar-Pad v2" << "LunarPad.zip" << "close";
-        QTest::newRow("file name with %20 and _") << "Glass Chorus" << "Glass%20Chorus_1.2.zip" << "file name";
-        QTest::newRow("newest date wins") << "Twin" << "Twin_New.zip" << "name";
-        QTest::newRow("equal dates: first row") << "Same" << "Same_First.zip" << "name";
-        QTest::newRow("no match") << "Nothing Like It" << "" << "";
-        QTest::newRow("empty name: no match") << "" << "" << "";
+        QTest::newRow("name, case ignored") << "acme KICK"
+                                            << "Acme_Kick.zip"
+                                            << "name";
+        QTest::newRow("name beats close") << "Echo"
+                                          << "Echo_Exact.zip"
+                                          << "name";
+        QTest::newRow("close: blanks, punctuation, version") << "Lunar-Pad v2"
+                                                             << "LunarPad.zip"
+                                                             << "close";
+        QTest::newRow("file name with %20 and _") << "Glass Chorus"
+                                                  << "Glass%20Chorus_1.2.zip"
+                                                  << "file name";
+        QTest::newRow("newest date wins") << "Twin"
+                                          << "Twin_New.zip"
+                                          << "name";
+        QTest::newRow("equal dates: first row") << "Same"
+                                                << "Same_First.zip"
+                                                << "name";
+        QTest::newRow("no match") << "Nothing Like It"
+                                  << ""
+                                  << "";
+        QTest::newRow("empty name: no match") << ""
+                                              << ""
+                                              << "";
     }
     void matchBestWayThenNewestThenFirst()
     {

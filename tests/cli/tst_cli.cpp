@@ -101,7 +101,8 @@ private slots:
         row("gear of an empty host", {"gear", "--host-folder", samples("songs")}, 0,
             "Host folder: " + QDir::toNativeSeparators(QFileInfo(samples("songs")).absoluteFilePath() + '/') +
                 "\nHost architecture: unknown\n\n"
-            "Kind  File  Size  Modified  SHA-256  Architecture  Flags\n0 machines in the gear folders, 0 flagged\n");
+                "Kind  File  Size  Modified  SHA-256  Architecture  Flags\n0 machines in the gear folders, 0 "
+                "flagged\n");
         // A message the status line repeats is said once; nothing is asked for (checked below).
         row("refused entry", {"download", "../evil.zip", "--generator", "--host-folder", samples("host")}, 1, {},
             "Refusing to download ../evil.zip: it is not a plain file name, so it cannot be saved in PROG\n");
@@ -200,9 +201,9 @@ private slots:
             pathAndError << path.section('/', -2) + '|' + song["error"].toString("null");
         }
         // Folder and file name show the order across the folders searched.
-        QCOMPARE(pathAndError, (QStringList{"songs/evening.bmx|null", "songs/master-only.bmx|null",
-                                            "songs/swapped.bmw|null", "broken/cut-short.bmx|" + error,
-                                            "a/one.bmw|null", "b/two.BMX|null", "c/old.bmx|null"}));
+        QCOMPARE(pathAndError,
+                 (QStringList{"songs/evening.bmx|null", "songs/master-only.bmx|null", "songs/swapped.bmw|null",
+                              "broken/cut-short.bmx|" + error, "a/one.bmw|null", "b/two.BMX|null", "c/old.bmx|null"}));
         QVERIFY(songs.last()["recovered"].toBool() && !songs.at(0)["recovered"].toBool());
         const QJsonArray machines = songs.at(0)["machines"].toArray();
         QCOMPARE(machines.at(0), (QJsonObject{{"name", "Kick"}, {"dll", "Acme Kick"}, {"kind", "generator"}}));
@@ -223,11 +224,15 @@ private slots:
         // An x86 host, its executable named in capitals, with machines of every sort; two songs use some of them.
         const QByteArray x86 = dll(gw::test::peFile(0x14C, 0x10B)), x64 = dll(gw::test::peFile(0x8664, 0x20B));
         const QByteArray anyCpu = dll(gw::test::peFile(0x14C, 0x10B, 0x1, 300000)); // hashed in two chunks
-        const QList<std::pair<QString, QByteArray>> files = {
-            {"BUZZ.EXE", x86}, {"gear/generators/Acme Kick.dll", x86}, {"gear/generators/Acme Kick.GUI.dll", anyCpu},
-            {"gear/generators/Twin.dll", x86}, {"gear/generators/Split.dll", x86}, {"gear/effects/twin.DLL", x86},
-            {"gear/effects/Split.dll", anyCpu}, {"gear/effects/Wide Verb.dll", x64},
-            {"gear/effects/Page.dll", "<html>Not found</html>"}};
+        const QList<std::pair<QString, QByteArray>> files = {{"BUZZ.EXE", x86},
+                                                             {"gear/generators/Acme Kick.dll", x86},
+                                                             {"gear/generators/Acme Kick.GUI.dll", anyCpu},
+                                                             {"gear/generators/Twin.dll", x86},
+                                                             {"gear/generators/Split.dll", x86},
+                                                             {"gear/effects/twin.DLL", x86},
+                                                             {"gear/effects/Split.dll", anyCpu},
+                                                             {"gear/effects/Wide Verb.dll", x64},
+                                                             {"gear/effects/Page.dll", "<html>Not found</html>"}};
         for (const auto& [name, bytes] : files) {
             QVERIFY(writeBytes(host(name), bytes));
         }
@@ -241,12 +246,14 @@ private slots:
         const Result r = run({"gear", "--json", "--host-folder", host({}), songs});
         QCOMPARE(r.status, 1);
         const QJsonObject root = QJsonDocument::fromJson(r.out.toUtf8()).object();
-        QCOMPARE(root["host"].toObject(), (QJsonObject{{"folder", QDir::toNativeSeparators(host({}))}, {"architecture", "x86"}}));
+        QCOMPARE(root["host"].toObject(),
+                 (QJsonObject{{"folder", QDir::toNativeSeparators(host({}))}, {"architecture", "x86"}}));
         QStringList machines;
         for (const QJsonValue& m : root["machines"].toArray()) {
             machines << QStringList{m["kind"].toString(), m["file"].toString(), m["architecture"].toString(),
                                     m["flags"].toVariant().toStringList().join(','),
-                                    QString::number(m["used_by"].toInt(-1))}.join('|');
+                                    QString::number(m["used_by"].toInt(-1))}
+                            .join('|');
         }
         const char* const same = "in both folders, same content";
         const char* const differ = "in both folders, different content";
@@ -268,9 +275,10 @@ private slots:
         QVERIFY(cache.contains(hash));
         QVERIFY(writeBytes(prog("gearhashes.txt"), cache.replace(hash, QByteArray(64, 'f'))));
         QVERIFY(writeBytes(host("gear/effects/Page.dll"), x64));
-        const QJsonArray again = QJsonDocument::fromJson(run({"gear", "--json", "--host-folder", host({})}).out.toUtf8())
-                                     .object()["machines"]
-                                     .toArray();
+        const QJsonArray again =
+            QJsonDocument::fromJson(run({"gear", "--json", "--host-folder", host({})}).out.toUtf8())
+                .object()["machines"]
+                .toArray();
         QCOMPARE(again[1]["sha256"].toString(), QString(64, 'f'));
         QCOMPARE(again[4]["architecture"].toString(), "x64");
 
@@ -301,8 +309,9 @@ private slots:
         const QString completed = QString("\nCompleted download of allgenerators.php   %1 bytes\n");
         QVERIFY2(r.out.contains(completed.arg(generators.body.size())), qPrintable(r.out));
         QVERIFY(r.out.contains("\nContent-Type is text/html\n") &&
-                r.out.endsWith("\nConverting allgenerators.htm from UNIX to DOS\nConverting alleffects.htm from UNIX to DOS\n"
-                               "Completed converting allgenerators.htm and alleffects.htm from UNIX to DOS\n"));
+                r.out.endsWith(
+                    "\nConverting allgenerators.htm from UNIX to DOS\nConverting alleffects.htm from UNIX to DOS\n"
+                    "Completed converting allgenerators.htm and alleffects.htm from UNIX to DOS\n"));
         // Status texts go to standard error, the log to standard output: the same lines, but for the page names
         // alone in the log and the progress counts, each page's ending at its size, among the statuses.
         QStringList log = r.out.split('\n'), statuses = r.err.split('\n');
@@ -474,10 +483,11 @@ private slots:
         song.addSimple("Kick", "Acme Kick", 1);
         QVERIFY(song.writeTo(m_dir->filePath("song.bmx").toStdString()));
         QVERIFY(writeBytes(prog("allgenerators.txt"), page(kGenerators)));
-        m_server->setReply("/machines/Acme_Kick.zip", {.body = gw::test::ZipWriter().add("Acme Kick.dll", "k").bytes()});
-        const Result fetched = run({"fetch-missing", "--host-folder", "host", "--archive-url", m_server->baseUrl(),
-                                    "song.bmx"},
-                                   m_dir->path());
+        m_server->setReply("/machines/Acme_Kick.zip",
+                           {.body = gw::test::ZipWriter().add("Acme Kick.dll", "k").bytes()});
+        const Result fetched =
+            run({"fetch-missing", "--host-folder", "host", "--archive-url", m_server->baseUrl(), "song.bmx"},
+                m_dir->path());
         QCOMPARE(fetched.status, 0);
         QCOMPARE(entries(host("gear/generators")), QStringList{"Acme Kick.dll"});
         QCOMPARE(entries(prog({})), QStringList({"Acme_Kick.zip", "allgenerators.txt"}));
@@ -496,7 +506,8 @@ private slots:
         const QString bundle = m_dir->filePath("old.zip");
         const QString script = "exec \"$0\" --program-folder \"$1\" bundle --host-folder \"$2\" -o \"$3\" "
                                "\"$(printf '%s/Br\\374ler.bmx' \"$4\")\"";
-        const Result bundled = run({}, {}, {"-c", script, GW_EXECUTABLE, prog({}), host({}), bundle, m_dir->filePath("old")});
+        const Result bundled =
+            run({}, {}, {"-c", script, GW_EXECUTABLE, prog({}), host({}), bundle, m_dir->filePath("old")});
         QCOMPARE(bundled.status, 0);
         QVERIFY(contents(bundle).contains("Br\xc3\xbcler.bmx") && contents(bundle).contains("Acme Kick.dll"));
         std::filesystem::remove_all(QFile::encodeName(m_dir->filePath("old")).toStdString()); // Qt cannot name it
@@ -539,13 +550,22 @@ private:
     {
         return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
     }
-    static QString samples(const QString& relative) { return QStringLiteral(GW_SAMPLES "/") + relative; }
+    static QString samples(const QString& relative)
+    {
+        return QStringLiteral(GW_SAMPLES "/") + relative;
+    }
     static QStringList entries(const QString& folder)
     {
         return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
     }
-    QString prog(const QString& name) const { return m_dir->filePath("prog/" + name); }
-    QString host(const QString& name) const { return m_dir->filePath("host/" + name); }
+    QString prog(const QString& name) const
+    {
+        return m_dir->filePath("prog/" + name);
+    }
+    QString host(const QString& name) const
+    {
+        return m_dir->filePath("host/" + name);
+    }
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<TestHttpServer> m_server;

@@ -64,8 +64,10 @@ private slots:
     void controlsInFixedPlacesScanByClicksAndAbout()
     {
         QVERIFY(m_app->write("one.bmx", "")); // not a song: scanning it would show
-        QVERIFY(gw::test::SongWriter().addSimple("K", "Acme Kick", 1).addSimple("E", "Acme Delay", 2).writeTo(
-            m_app->path("two.bmx").toStdString()));
+        QVERIFY(gw::test::SongWriter()
+                    .addSimple("K", "Acme Kick", 1)
+                    .addSimple("E", "Acme Delay", 2)
+                    .writeTo(m_app->path("two.bmx").toStdString()));
         QVERIFY(m_app->write("host/gear/generators/Lunar Pad.dll", "x"));
         QVERIFY(m_app->write("host/gear/effects/A.dll", "x"));
         open();
@@ -83,9 +85,15 @@ private slots:
             QVERIFY2(find<QWidget>(boxes[i]), boxes[i]);
             QCOMPARE(find<QWidget>(boxes[i])->geometry(), QRect(184 * (i % 3), tops[i / 3], 185, heights[i / 3]));
         }
-        const char* const captions[] = {"Open bmx or bmw files", "Scan bmx or bmw", "Refresh Buzz Gear Dirs",
-                                        "Gen>>>>Eff", "Gen<<<<Eff", "Download", "Cancel download",
-                                        "Detailed machine view", "Download Machine Lists"};
+        const char* const captions[] = {"Open bmx or bmw files",
+                                        "Scan bmx or bmw",
+                                        "Refresh Buzz Gear Dirs",
+                                        "Gen>>>>Eff",
+                                        "Gen<<<<Eff",
+                                        "Download",
+                                        "Cancel download",
+                                        "Detailed machine view",
+                                        "Download Machine Lists"};
         for (int i = 0; i < 9; ++i) {
             const auto* action = qobject_cast<QPushButton*>(m_window->childAt(560, 16 + 43 * i));
             QVERIFY2(action && action->text() == QLatin1String(captions[i]), captions[i]);
@@ -289,7 +297,8 @@ private slots:
         find("fetchAllButton", true)->click();
         QTRY_VERIFY(m_window->fetchResults());
         QCOMPARE(shown.value(0), "Gearwarden 1.0 - fetching 1 of 1, Acme Kick.dll|Fetching missing machines: 1 of 1, "
-                                 "Acme Kick.dll|" + QString::number(server.replyFor("/machines/Acme_Kick.zip").body.size()));
+                                 "Acme Kick.dll|" +
+                                     QString::number(server.replyFor("/machines/Acme_Kick.zip").body.size()));
         auto* results = m_window->fetchResults()->findChild<QTableWidget*>("fetchResultsTable");
         QStringList row;
         for (int column = 0; column < results->columnCount(); ++column) {

@@ -19,8 +19,8 @@ int main(int argc, char* argv[])
     const fs::path root = argv[1];
     // Shared basics, then the domain, then the model, then what shows it; the program's main stands on top.
     const std::map<std::string, int> layer = {
-        {"base", 0},      {"song", 1},  {"check", 1}, {"host", 1}, {"catalogue", 1}, {"unzip", 1},
-        {"transfer", 1},  {"bundle", 1}, {"gear", 1}, {"model", 2}, {"gui", 3}, {"cli", 3},  {"", 4},
+        {"base", 0},   {"song", 1}, {"check", 1}, {"host", 1}, {"catalogue", 1}, {"unzip", 1}, {"transfer", 1},
+        {"bundle", 1}, {"gear", 1}, {"model", 2}, {"gui", 3},  {"cli", 3},       {"", 4},
     };
     const std::regex include(R"(^\s*#\s*include\s*"([^"]+)\")");
     std::map<std::string, std::set<std::string>> edges;

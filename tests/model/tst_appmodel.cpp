@@ -108,8 +108,8 @@ private slots:
         QVERIFY(model.isTicked(0) && model.isTicked(4));
         model.tickNone();
         QVERIFY(!model.isTicked(0) && !model.isTicked(4));
-        QCOMPARE(app.takeStatuses().last(2), (QStringList{"Selected all from bmx files list",
-                                                         "Selected none from bmx files list"}));
+        QCOMPARE(app.takeStatuses().last(2),
+                 (QStringList{"Selected all from bmx files list", "Selected none from bmx files list"}));
         model.setCurrentSong(1);
         model.setTicked(0, true);
         model.setTicked(3, true);
@@ -216,10 +216,10 @@ private slots:
         QCOMPARE(app.takeStatuses(), QStringList{"Selected Zeta.zip"});
         QVERIFY(model.catalogueTable().isEmpty());
         model.openCatalogueView();
-        QCOMPARE(app.takeStatuses(), (QStringList{"Selected Zeta.zip", "Loading detailed generators form",
-                                                  "Complete loaded detailed generators form",
-                                                  "Syncing main view with detailed view",
-                                                  "Completed syncing main view with detailed view"}));
+        QCOMPARE(app.takeStatuses(),
+                 (QStringList{"Selected Zeta.zip", "Loading detailed generators form",
+                              "Complete loaded detailed generators form", "Syncing main view with detailed view",
+                              "Completed syncing main view with detailed view"}));
         QCOMPARE(model.catalogueTable().at(1),
                  (QStringList{"alpha.zip", "2004-05-06", "Dev", "alpha", "About it", "Generator", "1.0", "Stable"}));
 
@@ -336,8 +336,9 @@ private slots:
             model.cancelTransfer();
         };
         if (how == Stalled) {
-            connect(&server, &TestHttpServer::requestReceived, this,
-                    [&] { QTimer::singleShot(0, this, tryOthersThenCancel); }, Qt::SingleShotConnection);
+            connect(
+                &server, &TestHttpServer::requestReceived, this,
+                [&] { QTimer::singleShot(0, this, tryOthersThenCancel); }, Qt::SingleShotConnection);
         }
         app.takeStatuses();
         const Kind kind = how == Effect ? Kind::Effect : Kind::Generator;
@@ -526,8 +527,8 @@ private slots:
         model.scanSongs({app.path("song.bmx")});
         QStringList table;
         for (const FetchResult& done : finish(model, [&] { return model.fetchAllMissing(); }).fetched) {
-            table << QStringList{done.match.dll, done.match.entry, done.match.howText(), QString::number(int(done.result)),
-                                 done.reason}
+            table << QStringList{done.match.dll, done.match.entry, done.match.howText(),
+                                 QString::number(int(done.result)), done.reason}
                          .join(u'|');
         }
         QCOMPARE(table,
@@ -545,7 +546,7 @@ private slots:
         QCOMPARE(app.list("prog"), (QStringList{"Acme_Kick.zip", "alleffects.php", "alleffects.txt",
                                                 "allgenerators.php", "allgenerators.txt", "Glass_Chorus.zip"}));
         QVERIFY(model.missing(Kind::Effect).isEmpty());
-        QCOMPARE(app.dialogs.messages.size(), 1); // the refused address
+        QCOMPARE(app.dialogs.messages.size(), 1);      // the refused address
         QCOMPARE(app.dialogs.textQuestions.size(), 3); // once cancelled, once refused, once given, then never again
         // A click on a missing machine selects its row, or says the catalogue has none.
         model.selectMissing(Kind::Generator, QStringLiteral("Nothing Here.dll"));

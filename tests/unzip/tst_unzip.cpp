@@ -223,8 +223,8 @@ private slots:
         // The second "new.dll" replaces the first of this run: that one was never the user's, so it is not kept.
         const QStringList linked = links ? QStringList{"LINKED.dll link", "dangling.dll link"}
                                          : QStringList{"LINKED.dll written", "dangling.dll written"};
-        QCOMPARE(summary(report), (QStringList{"read", "A.DLL backed up", "same.dll identical", "sub/diff.dll backed up",
-                                               "new.dll written", "new.DLL replaced"} +
+        QCOMPARE(summary(report), (QStringList{"read", "A.DLL backed up", "same.dll identical",
+                                               "sub/diff.dll backed up", "new.dll written", "new.DLL replaced"} +
                                    linked));
         const QString kept = backup + u"/2026-12-06 14.30.00/generators/"_s;
         QCOMPARE(report.entries[2].backup, QDir::toNativeSeparators(kept + u"diff.dll"_s));
@@ -232,8 +232,9 @@ private slots:
                  (QStringList{"2026-12-06 14.30.00/", "2026-12-06 14.30.00/generators/",
                               "2026-12-06 14.30.00/generators/a.dll 17", "2026-12-06 14.30.00/generators/diff.dll 9"}));
         QCOMPARE(contents(kept + u"diff.dll"_s), QByteArray("old bytes"));
-        QStringList after{"a.dll 5", links ? "dangling.dll -> " + nowhere : "dangling.dll 3", "diff.dll 9",
-                          links ? "linked.dll -> " + mine : "LINKED.dll 3", "new.dll 4", "same.dll 4"};
+        QStringList after{"a.dll 5",    links ? "dangling.dll -> " + nowhere : "dangling.dll 3",
+                          "diff.dll 9", links ? "linked.dll -> " + mine : "LINKED.dll 3",
+                          "new.dll 4",  "same.dll 4"};
         after.sort();
         QCOMPARE(tree(m_gear), after);
         QVERIFY(contents(mine) == "user's own" && !QFile::exists(nowhere));
