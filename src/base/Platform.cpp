@@ -15,8 +15,10 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include <shellapi.h>
 #include <windows.h>
+// After windows.h, which it needs; the blank line keeps clang-format from sorting it first.
+
+#include <shellapi.h>
 #endif
 
 namespace gw::platform {
